@@ -1,0 +1,56 @@
+#pragma once
+
+#include "runner/settings.h"
+#include "runtime/core/form.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/label.h"
+#include "runtime/core/shape.h"
+#include "runtime/core/timer.h"
+
+#include <cstdint>
+
+namespace pellavin::runner {
+
+// The runner's one window: a borderless black window over the whole screen
+// with a ball and two paddles, driven by four timers.
+class Form1 final : public runtime::Form {
+public:
+    Form1(runtime::Platform& platform, runtime::RandomSequence& random);
+
+    // Controls, in creation order. The frame and its labels never show.
+    runtime::Frame Frame1;
+    runtime::Timer Intersection;
+    runtime::Timer BP;
+    runtime::Timer TP;
+    runtime::Timer BallMovement;
+    runtime::Label Label4;
+    runtime::Label Label3;
+    runtime::Label Label2;
+    runtime::Shape BottomPaddle;
+    runtime::Shape Ball;
+    runtime::Shape TopPaddle;
+
+    // Form-level state.
+    float ScreenWidth = 0;
+    // Wider than 16 bits, so that screens more than 32767 twips high play.
+    int32_t ScreenHeight = 0;
+    float BallDX = 0;  // empty until the serve, which counts as 0
+    int16_t BallDY = 0;
+    int16_t ManualPlay = 0;
+    SettingsRecord Settings;
+
+    // Handlers.
+    void Form_Load() override;
+    void SetupPong();
+    void BallMovement_Timer();
+    void Intersection_Timer();
+    void TP_Timer();
+    void BP_Timer();
+    void Form_KeyDown(int16_t& KeyCode, int16_t Shift) override;
+    void Form_Click() override;
+
+private:
+    void load_settings();
+};
+
+}  // namespace pellavin::runner

@@ -1,0 +1,9 @@
+#include "runner/form1.h"
+#include "runtime/qt/application.h"
+
+int main(int argc, char** argv)
+{
+    pellavin::qt_backend::Application app(argc, argv, "PellavinRun");
+    pellavin::runner::Form1 form(app.platform(), app.random());
+    return app.run(form);
+}

@@ -1,0 +1,388 @@
+#include "runtime/qt/form_window.h"
+
+#include "runtime/core/check_box.h"
+#include "runtime/core/command_button.h"
+#include "runtime/core/option_button.h"
+#include "runtime/core/text_box.h"
+#include "runtime/qt/keys.h"
+#include "runtime/qt/qt_platform.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStyle>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace pellavin::qt_backend {
+namespace {
+
+using runtime::Control;
+using runtime::ControlKind;
+
+QString text_of(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+const std::string& caption_of(const Control& control)
+{
+    static const std::string none;
+    switch (control.kind()) {
+    case ControlKind::Frame:
+    case ControlKind::Label:
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+    case ControlKind::CommandButton: return static_cast<const runtime::CaptionedControl&>(control).Caption();
+    default: return none;
+    }
+}
+
+// Room a caption needs beside its text: a frame's title is inset into its
+// border, buttons pad their text.
+constexpr int kFrameTitleInset = 16;
+constexpr int kButtonTextPadding = 12;
+constexpr int kTextBoxFramePadding = 6;
+
+}  // namespace
+
+FormWindow::FormWindow(runtime::Form& form)
+    : form_(form)
+    , twips_per_pixel_(QtPlatform::screen_twips_per_pixel())
+    , clock_([this] { tick(); })
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    create_widgets();
+    if (form_.design().border_style != runtime::BorderStyle::None) {
+        twips_per_pixel_ /= scale_for_captions();
+    }
+    for (const auto& [control, widget] : widgets_) sync_widget(*control);
+    for (const runtime::Shape* shape : shapes_) painted_[shape] = shape->shown() ? shape_rect(*shape) : QRect();
+    order_tabs();
+    apply_window_design();
+    form_.set_view(this);
+}
+
+FormWindow::~FormWindow()
+{
+    form_.set_view(nullptr);
+}
+
+QRect FormWindow::to_pixels(const runtime::Bounds& bounds) const
+{
+    return QRect(static_cast<int>(std::lround(bounds.left / twips_per_pixel_)),
+        static_cast<int>(std::lround(bounds.top / twips_per_pixel_)),
+        static_cast<int>(std::lround(bounds.width / twips_per_pixel_)),
+        static_cast<int>(std::lround(bounds.height / twips_per_pixel_)));
+}
+
+QWidget* FormWindow::widget_for(const Control& control) const
+{
+    const auto found = widgets_.find(&control);
+    return found == widgets_.end() ? nullptr : found->second;
+}
+
+void FormWindow::create_widgets()
+{
+    // Controls come in creation order, a container before its contents.
+    for (Control* control : form_.controls()) {
+        if (control->kind() == ControlKind::Shape) {
+            shapes_.push_back(static_cast<const runtime::Shape*>(control));
+            continue;
+        }
+        if (control->kind() == ControlKind::Timer) continue;
+        QWidget* parent = control->container() != nullptr ? widget_for(*control->container()) : this;
+        QWidget* widget = create_widget(*control, parent != nullptr ? parent : this);
+        const std::string& name = control->accessible_name().empty() ? caption_of(*control) : control->accessible_name();
+        widget->setAccessibleName(text_of(name));
+        widget->setObjectName(text_of(control->name()));
+        widgets_[control] = widget;
+    }
+}
+
+QWidget* FormWindow::create_widget(Control& control, QWidget* parent)
+{
+    switch (control.kind()) {
+    case ControlKind::Frame: return new QGroupBox(parent);
+    case ControlKind::Label: {
+        auto* label = new QLabel(parent);
+        label->setTextFormat(Qt::PlainText);  // keeps a caption's leading blank
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    case ControlKind::CheckBox: {
+        auto& box = static_cast<runtime::CheckBox&>(control);
+        auto* widget = new QCheckBox(parent);
+        connect(widget, &QCheckBox::clicked, this, [this, &box](bool checked) {
+            form_.dispatch([&box, checked] {
+                box.set_Value(checked ? runtime::CheckBox::kChecked : runtime::CheckBox::kUnchecked);
+            });
+            sync_widget(box);
+        });
+        return widget;
+    }
+    case ControlKind::OptionButton: {
+        auto& option = static_cast<runtime::OptionButton&>(control);
+        auto* widget = new QRadioButton(parent);
+        widget->setAutoExclusive(false);  // the controls keep their groups themselves
+        connect(widget, &QRadioButton::clicked, this, [this, &option] {
+            form_.dispatch([&option] { option.choose(); });
+            sync_widget(option);
+        });
+        return widget;
+    }
+    case ControlKind::TextBox: {
+        auto& text_box = static_cast<runtime::TextBox&>(control);
+        auto* widget = new QLineEdit(parent);
+        widget->setMaxLength(std::numeric_limits<int>::max());
+        connect(widget, &QLineEdit::textEdited, this, [this, &text_box](const QString& text) {
+            const QByteArray utf8 = text.toUtf8();
+            form_.dispatch([&text_box, &utf8] { text_box.set_Text(std::string(utf8.constData(), utf8.size())); });
+            sync_widget(text_box);
+        });
+        return widget;
+    }
+    case ControlKind::CommandButton: {
+        auto& button = static_cast<runtime::CommandButton&>(control);
+        auto* widget = new QPushButton(parent);
+        // No button answers Enter or Escape unless it has the focus.
+        widget->setAutoDefault(false);
+        widget->setDefault(false);
+        connect(widget, &QPushButton::clicked, this, [this, &button] { form_.dispatch([&button] { button.press(); }); });
+        return widget;
+    }
+    default: return new QWidget(parent);
+    }
+}
+
+double FormWindow::scale_for_captions() const
+{
+    double scale = 1.0;
+    for (const auto& [control, widget] : widgets_) {
+        const QFontMetrics metrics(widget->font());
+        const QString caption = text_of(caption_of(*control));
+        int need_width = metrics.horizontalAdvance(caption);
+        int need_height = metrics.height();
+        switch (control->kind()) {
+        case ControlKind::Frame: need_width += kFrameTitleInset; break;
+        case ControlKind::CheckBox:
+        case ControlKind::OptionButton: {
+            const QSize hint = widget->sizeHint();
+            need_width = hint.width();
+            need_height = hint.height();
+            break;
+        }
+        case ControlKind::CommandButton: need_width += kButtonTextPadding; need_height += kTextBoxFramePadding; break;
+        case ControlKind::TextBox: need_width = 0; need_height += kTextBoxFramePadding; break;
+        default: break;
+        }
+        const QRect have = to_pixels(control->bounds());
+        if (have.width() > 0) scale = std::max(scale, static_cast<double>(need_width) / have.width());
+        if (have.height() > 0 && control->kind() != ControlKind::Frame) {
+            scale = std::max(scale, static_cast<double>(need_height) / have.height());
+        }
+    }
+    return scale;
+}
+
+void FormWindow::apply_window_design()
+{
+    const runtime::FormDesign& design = form_.design();
+    Qt::WindowFlags flags = Qt::Window;
+    if (design.border_style == runtime::BorderStyle::None) {
+        flags |= Qt::FramelessWindowHint;
+        setFocusPolicy(Qt::StrongFocus);  // the window itself takes every key
+    } else {
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (design.min_button) flags |= Qt::WindowMinimizeButtonHint;
+        if (design.max_button) flags |= Qt::WindowMaximizeButtonHint;
+    }
+    setWindowFlags(flags);
+    setWindowTitle(text_of(design.caption));
+    if (design.mouse_pointer == runtime::MousePointer::Invisible) setCursor(Qt::BlankCursor);
+    if (design.start_up_position == runtime::StartUpPosition::Manual) {
+        move(to_pixels(form_.design().client).topLeft());
+    }
+    form_changed();
+}
+
+void FormWindow::order_tabs()
+{
+    std::vector<std::pair<int, QWidget*>> stops;
+    for (const auto& [control, widget] : widgets_) {
+        if (widget->focusPolicy() & Qt::TabFocus) stops.emplace_back(control->TabIndex(), widget);
+    }
+    std::sort(stops.begin(), stops.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 1; i < stops.size(); ++i) setTabOrder(stops[i - 1].second, stops[i].second);
+}
+
+void FormWindow::sync_widget(const Control& control)
+{
+    QWidget* widget = widget_for(control);
+    if (widget == nullptr) return;
+    const QSignalBlocker blocker(widget);
+    widget->setGeometry(to_pixels(control.bounds()));
+    widget->setVisible(control.Visible());
+    const QString caption = text_of(caption_of(control));
+    switch (control.kind()) {
+    case ControlKind::Frame: static_cast<QGroupBox*>(widget)->setTitle(caption); break;
+    case ControlKind::Label: static_cast<QLabel*>(widget)->setText(caption); break;
+    case ControlKind::CommandButton: static_cast<QPushButton*>(widget)->setText(caption); break;
+    case ControlKind::CheckBox: {
+        auto* box = static_cast<QCheckBox*>(widget);
+        box->setText(caption);
+        box->setChecked(static_cast<const runtime::CheckBox&>(control).Value() == runtime::CheckBox::kChecked);
+        break;
+    }
+    case ControlKind::OptionButton: {
+        auto* option = static_cast<QRadioButton*>(widget);
+        option->setText(caption);
+        option->setChecked(static_cast<const runtime::OptionButton&>(control).Value());
+        break;
+    }
+    case ControlKind::TextBox: {
+        auto* edit = static_cast<QLineEdit*>(widget);
+        const QString text = text_of(static_cast<const runtime::TextBox&>(control).Text());
+        if (edit->text() != text) edit->setText(text);  // leaves the cursor alone while typing
+        break;
+    }
+    default: break;
+    }
+}
+
+void FormWindow::form_changed()
+{
+    const QRect client = to_pixels({0, 0, form_.Width(), form_.Height()});
+    if (form_.design().border_style == runtime::BorderStyle::None) {
+        resize(client.size());
+    } else {
+        setFixedSize(client.size());
+    }
+    update();
+    if (form_.Visible() && !isVisible()) show_window();
+    if (!form_.Visible() && isVisible()) hide();
+}
+
+void FormWindow::show_window()
+{
+    // A borderless window that covers the screen from its top-left corner is
+    // a full-screen window: the window system then keeps panels and docks
+    // below it, and on Wayland it is the only way to cover the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const runtime::FormDesign& design = form_.design();
+    const bool covers_screen = design.border_style == runtime::BorderStyle::None
+        && design.start_up_position == runtime::StartUpPosition::Manual && pos() == screen.topLeft()
+        && width() >= screen.width() && height() >= screen.height();
+    if (covers_screen) {
+        showFullScreen();
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void FormWindow::control_changed(Control& control)
+{
+    if (control.kind() == ControlKind::Shape) {
+        shape_moved(static_cast<const runtime::Shape&>(control));
+    } else {
+        sync_widget(control);
+    }
+}
+
+void FormWindow::timers_changed()
+{
+    if (form_.any_timer_enabled() && !form_.ended()) {
+        clock_.start();
+    } else {
+        clock_.stop();
+    }
+}
+
+void FormWindow::tick()
+{
+    form_.tick();
+    if (form_.ended()) clock_.stop();
+}
+
+QRect FormWindow::shape_rect(const runtime::Shape& shape) const { return to_pixels(shape.bounds()); }
+
+void FormWindow::shape_moved(const runtime::Shape& shape)
+{
+    const QRect now = shape.shown() ? shape_rect(shape) : QRect();
+    QRect& before = painted_[&shape];
+    if (before == now && now.isValid()) {
+        update(now);  // a colour changed
+        return;
+    }
+    if (before.isValid()) update(before);
+    if (now.isValid()) update(now);
+    before = now;
+}
+
+QColor FormWindow::color(runtime::Color value) const
+{
+    if (value == runtime::kSystemButtonFace) return palette().color(QPalette::Window);
+    return QColor(runtime::red_of(value), runtime::green_of(value), runtime::blue_of(value));
+}
+
+void FormWindow::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const QColor back = color(form_.BackColor());
+    for (const QRect& rect : event->region()) painter.fillRect(rect, back);
+    for (const runtime::Shape* shape : shapes_) {
+        if (!shape->shown()) continue;
+        if (!event->region().intersects(shape_rect(*shape))) continue;
+        paint_shape(painter, *shape);
+    }
+}
+
+void FormWindow::paint_shape(QPainter& painter, const runtime::Shape& shape) const
+{
+    QRect rect = shape_rect(shape);
+    if (rect.width() <= 0 || rect.height() <= 0) return;
+    painter.setPen(QPen(color(shape.BorderColor()), 0));  // a one-pixel border
+    painter.setBrush(shape.fill_style() == runtime::FillStyle::Solid ? QBrush(color(shape.FillColor())) : Qt::NoBrush);
+    if (shape.figure() == runtime::ShapeKind::Circle) {
+        const int diameter = std::min(rect.width(), rect.height());
+        rect = QRect(rect.left() + (rect.width() - diameter) / 2, rect.top() + (rect.height() - diameter) / 2,
+            diameter, diameter);
+        painter.drawEllipse(rect.adjusted(0, 0, -1, -1));
+    } else {
+        painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    }
+}
+
+void FormWindow::keyPressEvent(QKeyEvent* event)
+{
+    form_.key_down(virtual_key_code(*event), shift_state(*event));
+}
+
+void FormWindow::mousePressEvent(QMouseEvent*) { pressed_ = true; }
+
+void FormWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    // A click is a press and a release on the window.
+    const bool clicked = pressed_ && rect().contains(event->position().toPoint());
+    pressed_ = false;
+    if (clicked) form_.click();
+}
+
+void FormWindow::closeEvent(QCloseEvent* event)
+{
+    // The form decides: its unload handler may keep it open.
+    event->ignore();
+    form_.close();
+}
+
+}  // namespace pellavin::qt_backend
