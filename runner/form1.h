@@ -51,6 +51,9 @@ public:
 
 private:
     void load_settings();
+    runtime::Color RandomColor();
+    float bottom_zone_line() const;
+    float top_zone_line() const;
 };
 
 }  // namespace pellavin::runner
