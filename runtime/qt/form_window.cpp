@@ -60,11 +60,15 @@ FormWindow::FormWindow(runtime::Form& form)
     , clock_([this] { tick(); })
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    for (Control* control : form_.controls()) {
+        if (control->kind() == ControlKind::Shape) shapes_.push_back(static_cast<const runtime::Shape*>(control));
+    }
     create_widgets();
+    for (const auto& [control, widget] : widgets_) sync_widget(*control);
     if (form_.design().border_style != runtime::BorderStyle::None) {
         twips_per_pixel_ /= scale_for_captions();
+        for (const auto& [control, widget] : widgets_) sync_widget(*control);
     }
-    for (const auto& [control, widget] : widgets_) sync_widget(*control);
     for (const runtime::Shape* shape : shapes_) painted_[shape] = shape->shown() ? shape_rect(*shape) : QRect();
     order_tabs();
     apply_window_design();
@@ -92,13 +96,12 @@ QWidget* FormWindow::widget_for(const Control& control) const
 
 void FormWindow::create_widgets()
 {
-    // Controls come in creation order, a container before its contents.
+    // Controls come in creation order, a container before its contents. A
+    // control that cannot be seen gets its widget when it first shows: the
+    // runner's hidden frame then costs neither memory nor start-up time.
     for (Control* control : form_.controls()) {
-        if (control->kind() == ControlKind::Shape) {
-            shapes_.push_back(static_cast<const runtime::Shape*>(control));
-            continue;
-        }
-        if (control->kind() == ControlKind::Timer) continue;
+        if (control->kind() == ControlKind::Shape || control->kind() == ControlKind::Timer) continue;
+        if (widgets_.count(control) != 0 || !control->shown()) continue;
         QWidget* parent = control->container() != nullptr ? widget_for(*control->container()) : this;
         QWidget* widget = create_widget(*control, parent != nullptr ? parent : this);
         const std::string& name = control->accessible_name().empty() ? caption_of(*control) : control->accessible_name();
@@ -294,9 +297,14 @@ void FormWindow::control_changed(Control& control)
 {
     if (control.kind() == ControlKind::Shape) {
         shape_moved(static_cast<const runtime::Shape&>(control));
-    } else {
-        sync_widget(control);
+        return;
     }
+    if (widget_for(control) == nullptr && control.shown()) {
+        create_widgets();
+        for (const auto& [each, widget] : widgets_) sync_widget(*each);
+        return;
+    }
+    sync_widget(control);
 }
 
 void FormWindow::timers_changed()
@@ -337,6 +345,12 @@ QColor FormWindow::color(runtime::Color value) const
 
 void FormWindow::paintEvent(QPaintEvent* event)
 {
+    // A full-screen window that is on the screen takes every key, whatever
+    // focus the window manager gives it: the first key must reach the game.
+    if (isFullScreen() && !keyboard_grabbed_) {
+        grabKeyboard();
+        keyboard_grabbed_ = true;
+    }
     QPainter painter(this);
     const QColor back = color(form_.BackColor());
     for (const QRect& rect : event->region()) painter.fillRect(rect, back);

@@ -61,6 +61,7 @@ private:
     std::vector<const runtime::Shape*> shapes_;
     std::unordered_map<const runtime::Shape*, QRect> painted_;
     bool pressed_ = false;
+    bool keyboard_grabbed_ = false;
 };
 
 }  // namespace pellavin::qt_backend
