@@ -318,8 +318,19 @@ void FormWindow::timers_changed()
 
 void FormWindow::tick()
 {
+    // What the tick moved is painted as soon as the tick is over, in the
+    // same wake-up, rather than posted to a later turn of the event loop.
+    in_tick_ = true;
     form_.tick();
-    if (form_.ended()) clock_.stop();
+    in_tick_ = false;
+    if (form_.ended()) {
+        clock_.stop();
+        return;
+    }
+    if (!moved_.isEmpty()) {
+        repaint(moved_);
+        moved_ = QRegion();
+    }
 }
 
 QRect FormWindow::shape_rect(const runtime::Shape& shape) const { return to_pixels(shape.bounds()); }
@@ -328,13 +339,14 @@ void FormWindow::shape_moved(const runtime::Shape& shape)
 {
     const QRect now = shape.shown() ? shape_rect(shape) : QRect();
     QRect& before = painted_[&shape];
-    if (before == now && now.isValid()) {
-        update(now);  // a colour changed
-        return;
-    }
-    if (before.isValid()) update(before);
-    if (now.isValid()) update(now);
+    QRegion changed = now;
+    if (before != now) changed += before;
     before = now;
+    if (in_tick_) {
+        moved_ += changed;
+    } else {
+        update(changed);
+    }
 }
 
 QColor FormWindow::color(runtime::Color value) const

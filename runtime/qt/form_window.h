@@ -4,6 +4,7 @@
 #include "runtime/core/shape.h"
 #include "runtime/qt/tick_clock.h"
 
+#include <QRegion>
 #include <QWidget>
 
 #include <unordered_map>
@@ -60,6 +61,8 @@ private:
     std::unordered_map<const runtime::Control*, QWidget*> widgets_;
     std::vector<const runtime::Shape*> shapes_;
     std::unordered_map<const runtime::Shape*, QRect> painted_;
+    QRegion moved_;
+    bool in_tick_ = false;
     bool pressed_ = false;
     bool keyboard_grabbed_ = false;
 };
