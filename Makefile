@@ -18,9 +18,8 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# The game, until the control panel is built.
 run: build
-	@./scripts/run-program $(BUILD)/bin/PellavinRun
+	@./scripts/run-program $(BUILD)/bin/Pellavin
 
 run-runner: build
 	@./scripts/run-program $(BUILD)/bin/PellavinRun

@@ -1,0 +1,65 @@
+#include "panel/form1.h"
+
+namespace pellavin::panel {
+namespace {
+
+namespace msg_box = runtime::msg_box;
+
+constexpr const char* kClosingNote =
+    "Note: You must set your windows screensaver to (None) so that windows doesn't ignore your settings.";
+constexpr const char* kRunnerName = "/PellavinRun";
+constexpr int16_t kKeepOpen = -1;
+
+std::string store_failure(const runtime::RuntimeError& error)
+{
+    return "The settings could not be saved:\n\n" + error.detail();
+}
+
+}  // namespace
+
+// A failed store is said plainly and the dialog stays open with the user's
+// edits, so they can free the file and try again.
+bool Form1::store_or_say_why()
+{
+    try {
+        Settings.Store(settings_path(App.Path()));
+        return true;
+    } catch (const runtime::RuntimeError& error) {
+        MsgBox(store_failure(error), msg_box::kExclamation);
+        return false;
+    }
+}
+
+void Form1::Command2_Click() { store_or_say_why(); }
+
+void Form1::Command3_Click()
+{
+    // A runner started after a failed store would play stale settings.
+    if (!store_or_say_why()) return;
+    const std::string runner = App.Path() + kRunnerName;
+    try {
+        Shell(runner);
+    } catch (const runtime::RuntimeError& error) {
+        MsgBox("The game could not be started. It was looked for here:\n\n" + error.detail(),
+            msg_box::kExclamation);
+    }
+}
+
+void Form1::Command1_Click() { Unload(); }
+
+void Form1::Form_Unload(int16_t& Cancel)
+{
+    try {
+        Settings.Store(settings_path(App.Path()));
+    } catch (const runtime::RuntimeError& error) {
+        const int answer = MsgBox(store_failure(error) + "\n\nClose anyway? Your changes will be lost.",
+            msg_box::kYesNo | msg_box::kExclamation);
+        if (answer != msg_box::kYes) {
+            Cancel = kKeepOpen;
+            return;
+        }
+    }
+    MsgBox(kClosingNote, msg_box::kInformation);
+}
+
+}  // namespace pellavin::panel
