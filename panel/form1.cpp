@@ -7,7 +7,18 @@ namespace {
 
 using runtime::CheckBox;
 
-constexpr int16_t kDefaultDelayMinutes = 10;
+constexpr int16_t kPong = 0;
+constexpr int16_t kBricks = 1;
+
+// The delays offered as options; a delay of 0 read from the file means the default.
+constexpr int16_t kFiveMinutes = 5;
+constexpr int16_t kTenMinutes = 10;
+constexpr int16_t kThirtyMinutes = 30;
+constexpr int16_t kDefaultDelayMinutes = kTenMinutes;
+
+// How the panel writes its flags: "off" flags as a 16-bit true, the others as 1.
+constexpr int16_t kTrue16 = -1;
+constexpr int16_t kOn = 1;
 
 runtime::FormDesign dialog_design()
 {
@@ -88,7 +99,7 @@ void Form1::Form_Load()
         MsgBox("The settings could not be read:\n\n" + error.detail() + "\n\nThe dialog shows the default settings.",
             runtime::msg_box::kExclamation);
     }
-    if (Settings.GameType == 0) {
+    if (Settings.GameType == kPong) {
         Option1.set_Value(true);
         Option2.set_Value(false);
     }
@@ -97,33 +108,34 @@ void Form1::Form_Load()
     Check3.set_Value(Settings.RandomColors == 0 ? CheckBox::kUnchecked : CheckBox::kChecked);
     Check4.set_Value(checked_if_zero(Settings.NoScreensaver));
     if (Settings.DelayMinutes == 0) Settings.DelayMinutes = kDefaultDelayMinutes;
-    if (Settings.DelayMinutes == 5) Option3_Click();
-    if (Settings.DelayMinutes == 10) Option4_Click();
-    if (Settings.DelayMinutes == 30) Option5_Click();
-    if (Settings.DelayMinutes != 5 && Settings.DelayMinutes != 10 && Settings.DelayMinutes != 30) {
+    if (Settings.DelayMinutes == kFiveMinutes) Option3_Click();
+    if (Settings.DelayMinutes == kTenMinutes) Option4_Click();
+    if (Settings.DelayMinutes == kThirtyMinutes) Option5_Click();
+    const int16_t delay = Settings.DelayMinutes;
+    if (delay != kFiveMinutes && delay != kTenMinutes && delay != kThirtyMinutes) {
         Text1.set_Text(runtime::int16_to_text(Settings.DelayMinutes));
         Option6_Click();
     }
 }
 
-void Form1::Check1_Click() { Settings.NoAutoplay = Check1.Value() == CheckBox::kChecked ? 0 : -1; }
+void Form1::Check1_Click() { Settings.NoAutoplay = Check1.Value() == CheckBox::kChecked ? 0 : kTrue16; }
 
-void Form1::Check2_Click() { Settings.NoResumeOnClick = Check2.Value() == CheckBox::kChecked ? 0 : -1; }
+void Form1::Check2_Click() { Settings.NoResumeOnClick = Check2.Value() == CheckBox::kChecked ? 0 : kTrue16; }
 
-void Form1::Check3_Click() { Settings.RandomColors = Check3.Value() == CheckBox::kChecked ? 1 : 0; }
+void Form1::Check3_Click() { Settings.RandomColors = Check3.Value() == CheckBox::kChecked ? kOn : 0; }
 
-void Form1::Check4_Click() { Settings.NoScreensaver = Check4.Value() == CheckBox::kChecked ? 0 : 1; }
+void Form1::Check4_Click() { Settings.NoScreensaver = Check4.Value() == CheckBox::kChecked ? 0 : kOn; }
 
 void Form1::Option1_Click()
 {
     Option2.set_Value(false);
-    Settings.GameType = 0;
+    Settings.GameType = kPong;
 }
 
 void Form1::Option2_Click()
 {
     Option1.set_Value(false);
-    Settings.GameType = 1;
+    Settings.GameType = kBricks;
 }
 
 void Form1::select_delay_option(runtime::OptionButton& chosen)
@@ -136,19 +148,19 @@ void Form1::select_delay_option(runtime::OptionButton& chosen)
 void Form1::Option3_Click()
 {
     select_delay_option(Option3);
-    Settings.DelayMinutes = 5;
+    Settings.DelayMinutes = kFiveMinutes;
 }
 
 void Form1::Option4_Click()
 {
     select_delay_option(Option4);
-    Settings.DelayMinutes = 10;
+    Settings.DelayMinutes = kTenMinutes;
 }
 
 void Form1::Option5_Click()
 {
     select_delay_option(Option5);
-    Settings.DelayMinutes = 30;
+    Settings.DelayMinutes = kThirtyMinutes;
 }
 
 // A custom delay that does not convert (letters, nothing, out of range)
