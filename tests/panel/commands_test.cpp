@@ -16,7 +16,8 @@ const std::string kClosingNote =
 
 TEST(PanelCommands, SaveStoresTheLastDelayThatConvertedNotTheText)
 {
-    LoadedPanel panel;
+    testing::TempDir dir;
+    LoadedPanel panel(dir.path());
     panel.form.Option6.choose();
     panel.form.Text1.set_Text("25");
     panel.form.Text1.set_Text("25 minutes");
@@ -43,11 +44,9 @@ TEST(PanelCommands, AStoreThatFailsIsSaidAndKeepsTheDialogWithItsEdits)
     testing::give_to_unprivileged_user(dir.path().string());
 
     const int failed_step = testing::as_unprivileged_user([&] {
-        testing::RecordingPlatform platform;
-        platform.path = dir.path().string();
-        testing::ScriptedRandom random;
-        Form1 form(platform, random);
-        form.load();
+        LoadedPanel panel(dir.path());
+        Form1& form = panel.form;
+        testing::RecordingPlatform& platform = panel.platform;
         if (!platform.messages.empty() || form.Settings.DelayMinutes != 45 || form.Check1.Value() != 0) return 1;
 
         form.Check3.set_Value(CheckBox::kChecked);

@@ -19,7 +19,8 @@ TEST(PanelEditing, CustomTextSetsTheDelayWhenItConverts)
         {"32768", kUnchanged}, {"-32769", kUnchanged}, {"abc", kUnchanged}, {"", kUnchanged}, {"1x", kUnchanged},
     };
     for (const Case& c : cases) {
-        LoadedPanel panel;
+        testing::TempDir dir;
+        LoadedPanel panel(dir.path());
         Form1& form = panel.form;
         form.Text1.set_Text(c.text);
         EXPECT_EQ(form.Settings.DelayMinutes, c.delay) << '"' << c.text << '"';
@@ -31,19 +32,17 @@ TEST(PanelEditing, CustomTextSetsTheDelayWhenItConverts)
 
 TEST(PanelEditing, ACustomDelayOfZeroComesBackAsTenMinutes)
 {
-    LoadedPanel first;
+    testing::TempDir dir;
+    LoadedPanel first(dir.path());
     first.form.Option6.choose();
     first.form.Text1.set_Text("0");
     EXPECT_EQ(first.form.Settings.DelayMinutes, 0);
-    first.form.Command2_Click();
+    first.form.Command2.press();
 
-    testing::RecordingPlatform platform;
-    platform.path = first.dir.path().string();
-    Form1 again(platform, first.random);
-    again.load();
-    EXPECT_TRUE(again.Option4.Value());
-    EXPECT_FALSE(again.Option6.Value());
-    EXPECT_EQ(again.Settings.DelayMinutes, 10);
+    const LoadedPanel again(dir.path());
+    EXPECT_TRUE(again.form.Option4.Value());
+    EXPECT_FALSE(again.form.Option6.Value());
+    EXPECT_EQ(again.form.Settings.DelayMinutes, 10);
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ TEST(PanelLoad, ShowsTheStoredDelay)
     for (const DelayCase& c : cases) {
         SettingsRecord stored;
         stored.DelayMinutes = c.stored;
-        LoadedPanel panel(stored);
+        testing::TempDir dir;
+        const LoadedPanel panel(dir.path(), stored);
         const Form1& form = panel.form;
         const runtime::OptionButton* selected = selected_delay(form);
         ASSERT_NE(selected, nullptr) << c.stored;
@@ -53,7 +54,8 @@ TEST(PanelLoad, ShowsTheStoredDelay)
 
 TEST(PanelLoad, NoFileShowsTheDefaultsAndLeavesAnEmptyFile)
 {
-    LoadedPanel panel;
+    testing::TempDir dir;
+    const LoadedPanel panel(dir.path());
     const Form1& form = panel.form;
     EXPECT_TRUE(form.Option1.Value());
     EXPECT_FALSE(form.Option2.Value());
@@ -83,7 +85,8 @@ TEST(PanelLoad, NormalisesOddFlags)
         {{0, 0, 0, 30, 0, 0}, 1, 1, 0, 1, {0, 0, 0, 30, 0, 0}},
     };
     for (const Case& c : cases) {
-        LoadedPanel panel(c.stored);
+        testing::TempDir dir;
+        const LoadedPanel panel(dir.path(), c.stored);
         const Form1& form = panel.form;
         EXPECT_EQ(form.Check1.Value(), c.check1);
         EXPECT_EQ(form.Check2.Value(), c.check2);
@@ -97,7 +100,8 @@ TEST(PanelLoad, AnotherGameTypeShowsPongButIsKept)
 {
     SettingsRecord stored;
     stored.GameType = 1;
-    LoadedPanel panel(stored);
+    testing::TempDir dir;
+    LoadedPanel panel(dir.path(), stored);
     Form1& form = panel.form;
     EXPECT_TRUE(form.Option1.Value());
     EXPECT_FALSE(form.Option2.Value());
@@ -135,11 +139,9 @@ TEST(PanelLoad, AFileThatCannotBeOpenedGivesAMessageAndTheDefaults)
         testing::give_to_unprivileged_user(dir.path().string());
         chmod(dir.path().c_str(), c.dir_mode);
         const int failed_step = testing::as_unprivileged_user([&] {
-            testing::RecordingPlatform platform;
-            platform.path = dir.path().string();
-            testing::ScriptedRandom random;
-            Form1 form(platform, random);
-            form.load();
+            const LoadedPanel panel(dir.path());
+            const Form1& form = panel.form;
+            const testing::RecordingPlatform& platform = panel.platform;
             if (form.ended() || !platform.ends.empty()) return 1;
             if (platform.messages.size() != 1) return 2;
             const std::string& prompt = platform.messages[0].prompt;

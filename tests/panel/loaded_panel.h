@@ -5,23 +5,23 @@
 #include "tests/support/scripted_random.h"
 #include "tests/support/temp_dir.h"
 
+#include <filesystem>
 #include <optional>
 
 namespace pellavin::panel {
 
-// A control panel in a directory of its own, loaded from a settings file
-// that holds `stored` (no file at all when there is none).
+// A control panel standing in `directory`, loaded from the settings file
+// there after `stored` was written to it (when there is one).
 struct LoadedPanel {
-    explicit LoadedPanel(std::optional<SettingsRecord> stored = std::nullopt)
+    explicit LoadedPanel(const std::filesystem::path& directory, std::optional<SettingsRecord> stored = std::nullopt)
     {
-        platform.path = dir.path().string();
+        platform.path = directory.string();
         if (stored) stored->Store(settings());
         form.load();
     }
 
-    std::string settings() const { return dir.file("Settings.dat"); }
+    std::string settings() const { return platform.path + "/Settings.dat"; }
 
-    testing::TempDir dir;
     testing::RecordingPlatform platform;
     testing::ScriptedRandom random;
     Form1 form{platform, random};
