@@ -64,8 +64,10 @@ std::optional<double> parse_number(std::string_view text)
     if (!any_digit) return std::nullopt;
 
     // The exponent saturates: anything beyond a few hundred is out of range
-    // either way, and a saturated value keeps the sign of the answer.
-    constexpr long kExponentLimit = 100000;
+    // either way, and a saturated value keeps the sign of the answer. The
+    // limit lies far beyond the length of any text, so that the digits of the
+    // mantissa can never bring a saturated exponent back into range.
+    constexpr long kExponentLimit = 1'000'000'000'000'000;
     long exponent = 0;
     if (i < end && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
         ++i;

@@ -109,6 +109,21 @@ TEST(TextToInt16, ToleratesVeryLongText)
     EXPECT_THROW(text_to_int16(std::string(10000, '9')), RuntimeError);
 }
 
+// Digits and exponent that balance out only when the exponent is read in full.
+TEST(TextToInt16, ReadsLongExponentsInFullAgainstLongMantissas)
+{
+    const std::string many_zeros(150000, '0');
+    EXPECT_EQ(text_to_int16("1" + many_zeros + "e-200000"), 0);
+    EXPECT_EQ(text_to_int16("1" + many_zeros + "e-150000"), 1);
+    EXPECT_EQ(text_to_int16("0." + many_zeros + "25e150002"), 25);
+    try {
+        text_to_int16("0." + many_zeros + "1e200000");
+        ADD_FAILURE() << "a huge number converted";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), error_number::kOverflow);
+    }
+}
+
 TEST(Int16ToText, WritesNoLeadingBlank)
 {
     EXPECT_EQ(int16_to_text(45), "45");
