@@ -23,11 +23,9 @@ Form::Form(Platform& platform, RandomSequence& random, FormDesign design)
 {
 }
 
-void Form::add_control(Control& control)
-{
-    controls_.push_back(&control);
-    if (control.kind() == ControlKind::Timer) timers_.push_back(static_cast<Timer*>(&control));
-}
+void Form::add_control(Control& control) { controls_.push_back(&control); }
+
+void Form::add_timer(Timer& timer) { timers_.push_back(&timer); }
 
 void Form::notify_form()
 {

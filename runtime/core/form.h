@@ -147,7 +147,11 @@ protected:
 
 private:
     friend class Control;
+    friend class Timer;
     void add_control(Control& control);
+    // Called by the timer itself once it is one: while its Control part is
+    // being built, it is no Timer yet.
+    void add_timer(Timer& timer);
     void notify_form();
     void report(const RuntimeError& error);
     void finish(int status);

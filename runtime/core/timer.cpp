@@ -9,6 +9,7 @@ Timer::Timer(Form& form, std::string name, Control* container, int interval_ms)
     , interval_ms_(interval_ms)
 {
     set_Visible(false);  // timers never show at run time
+    form.add_timer(*this);
 }
 
 void Timer::set_Enabled(bool value)
