@@ -2,10 +2,12 @@
 # Both install what is missing, configure and build first.
 
 BUILD ?= build
+SANITIZE_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run run-runner test bench clean
+.PHONY: all deps configure build sanitize-build fuzz-build run run-runner test bench clean
 
 all: build
 
@@ -18,17 +20,31 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize-build: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DPELLAVIN_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+
+# The libFuzzer targets: clang, no Qt, sanitizers on.
+fuzz-build: deps
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_CXX_COMPILER=clang++ \
+		-DPELLAVIN_WITH_QT=OFF -DBUILD_TESTING=OFF -DPELLAVIN_SANITIZE=ON -DPELLAVIN_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# The control panel; from it, "Preview" starts the game.
 run: build
 	@./scripts/run-program $(BUILD)/bin/Pellavin
 
 run-runner: build
 	@./scripts/run-program $(BUILD)/bin/PellavinRun
 
-test: build
+test: build sanitize-build fuzz-build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+	@ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
 
 bench: build
 	@./bench/run $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
