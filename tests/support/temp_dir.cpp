@@ -55,14 +55,17 @@ void give_to_unprivileged_user(const std::string& path)
     if (geteuid() == 0 && chown(path.c_str(), kNobody, kNobody) != 0) throw std::runtime_error("chown failed");
 }
 
+bool become_unprivileged_user()
+{
+    return geteuid() != 0 || (setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0);
+}
+
 int as_unprivileged_user(const std::function<int()>& body)
 {
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
-            _exit(255);
-        }
+        if (!become_unprivileged_user()) _exit(255);
         _exit(body());
     }
     int status = 0;

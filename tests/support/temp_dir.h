@@ -42,4 +42,8 @@ int as_unprivileged_user(const std::function<int()>& body);
 // owner's permission bits are the ones that apply.
 void give_to_unprivileged_user(const std::string& path);
 
+// Turns this process into that unprivileged user when it is root; false
+// when that fails. For a child process, between fork and exec.
+bool become_unprivileged_user();
+
 }  // namespace pellavin::testing
