@@ -49,7 +49,8 @@ RunnerRun run_runner_in(const TempDir& dir)
     const std::string error_file = errors.file("stderr");
 
     RunnerRun run;
-    ChildProcess runner({program}, {error_file, {"XDG_RUNTIME_DIR=" + home.path().string(), "HOME=" + home.path().string()}, true});
+    const std::string home_path = home.path().string();
+    ChildProcess runner({program}, {error_file, {"XDG_RUNTIME_DIR=" + home_path, "HOME=" + home_path}, true});
     const std::string pid = std::to_string(runner.pid());
     const auto deadline = std::chrono::steady_clock::now() + kStartDeadline;
     while (runner.running() && std::chrono::steady_clock::now() < deadline) {

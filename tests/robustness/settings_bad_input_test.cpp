@@ -94,7 +94,9 @@ TEST(SettingsFile, LoadReadsTwelveBytesAtMostAndStoreKeepsTheRest)
         const uint64_t read = bytes_read_by([&] { loaded = SettingsRecord::Load(path); });
         EXPECT_EQ(read, std::min(length, SettingsRecord::kSize)) << length << " bytes";
 
-        for (size_t i = 0; i < 6; ++i) EXPECT_EQ(fields_of(loaded)[i], field_in(contents, i)) << length << " bytes, field " << i;
+        for (size_t i = 0; i < 6; ++i) {
+            EXPECT_EQ(fields_of(loaded)[i], field_in(contents, i)) << length << " bytes, field " << i;
+        }
         EXPECT_EQ(read_file(path), contents) << length << " bytes: the load changed the file";
 
         stored.Store(path);
@@ -140,7 +142,8 @@ TEST(SettingsFile, RefusesWhatIsNoFileItMayUse)
         };
     };
     const PlaceCase cases[] = {
-        {"a directory", [](const std::string& path) { std::filesystem::create_directory(path); }, 0755, kNotAFile, kNotAFile},
+        {"a directory", [](const std::string& path) { std::filesystem::create_directory(path); }, 0755, kNotAFile,
+            kNotAFile},
         {"a named pipe", [](const std::string& path) { mkfifo(path.c_str(), 0666); }, 0755, kNotAFile, kNotAFile},
         {"an unreadable file", file_with_mode(0000), 0755, kDenied, kDenied},
         {"a write-only file", file_with_mode(0200), 0755, kDenied, 0},

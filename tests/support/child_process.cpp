@@ -12,7 +12,7 @@
 namespace pellavin::testing {
 namespace {
 
-// Between fork and exec: only calls that are safe there, then the program.
+// In the child, between fork and exec (the tests that fork run one thread).
 [[noreturn]] void become(const std::vector<std::string>& argv, const ChildProcess::Options& options)
 {
     const int output_fd = ::open("/dev/null", O_WRONLY);
