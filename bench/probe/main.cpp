@@ -1,0 +1,294 @@
+// Starts a program on the current X server and measures it from outside:
+// when its first frame shows, how often it draws, what it and the server
+// spend, how much memory it holds, and how soon a key ends it. Prints one
+// "name value" line per figure.
+//
+//   bench_probe [--server-pid PID] [--settle S] [--window S] [--key KEYSYM |
+//                  --terminate] [--timeout S] -- PROGRAM [ARG...]
+#include "proc_stats.h"
+#include "screen_watch.h"
+
+#include <X11/extensions/XTest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pellavin::bench {
+namespace {
+
+constexpr double kTickMs = 15.625;
+// Drawing more than this apart belongs to different frames; one frame's
+// requests reach the server well within it.
+constexpr double kFrameGapMs = 4.0;
+// An interval this long means at least one tick was missed.
+constexpr double kLateIntervalMs = 1.5 * kTickMs;
+
+struct Options {
+    pid_t server_pid = 0;
+    double settle_s = 1.0;
+    double window_s = 0.0;
+    std::string key = "Escape";
+    bool terminate = false;
+    double timeout_s = 10.0;
+    std::vector<char*> command;
+};
+
+// Unwinds, so that the measured program is ended too.
+[[noreturn]] void fail(const std::string& message) { throw std::runtime_error(message); }
+
+Options parse(int argc, char** argv)
+{
+    Options options;
+    int i = 1;
+    auto value = [&](const char* name) -> std::string {
+        if (i + 1 >= argc) fail(std::string(name) + " needs a value");
+        return argv[++i];
+    };
+    for (; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") {
+            ++i;
+            break;
+        }
+        if (arg == "--server-pid") options.server_pid = std::stoi(value("--server-pid"));
+        else if (arg == "--settle") options.settle_s = std::stod(value("--settle"));
+        else if (arg == "--window") options.window_s = std::stod(value("--window"));
+        else if (arg == "--key") options.key = value("--key");
+        else if (arg == "--terminate") options.terminate = true;
+        else if (arg == "--timeout") options.timeout_s = std::stod(value("--timeout"));
+        else fail("unknown option " + arg);
+    }
+    for (; i < argc; ++i) options.command.push_back(argv[i]);
+    if (options.command.empty()) fail("no program given (put it after --)");
+    options.command.push_back(nullptr);
+    return options;
+}
+
+void print(const char* name, double value) { std::printf("%s %.3f\n", name, value); }
+
+// The measured program, a child of the probe. Its pidfd becomes readable
+// the moment it has exited.
+class Child {
+public:
+    explicit Child(std::vector<char*>& command)
+    {
+        pid_ = fork();
+        if (pid_ < 0) fail(std::string("fork: ") + std::strerror(errno));
+        if (pid_ == 0) {
+            execvp(command[0], command.data());
+            std::fprintf(stderr, "bench_probe: %s: %s\n", command[0], std::strerror(errno));
+            _exit(127);
+        }
+        pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+        if (pidfd_ < 0) {
+            const int error = errno;
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            fail(std::string("pidfd_open: ") + std::strerror(error));
+        }
+    }
+
+    ~Child()
+    {
+        if (status_) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t pid() const { return pid_; }
+    int pidfd() const { return pidfd_; }
+
+    // Waits up to `timeout_ms` for the exit; its status, or nothing.
+    std::optional<int> wait_exit(double timeout_ms)
+    {
+        pollfd gone{pidfd_, POLLIN, 0};
+        if (poll(&gone, 1, static_cast<int>(timeout_ms)) <= 0) return std::nullopt;
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status_;
+    }
+
+private:
+    pid_t pid_ = 0;
+    int pidfd_ = -1;
+    std::optional<int> status_;
+};
+
+enum class Pumped { Deadline, Stopped, ChildExited };
+
+// Delivers the screen's damage in the batches it arrives in, until
+// `on_batch` says stop, the deadline passes or the child exits.
+Pumped pump(Display* display, ScreenWatch& watch, const Child& child, double deadline_ms,
+    const std::function<bool(const std::vector<ScreenWatch::Report>&)>& on_batch)
+{
+    pollfd fds[] = {{ConnectionNumber(display), POLLIN, 0}, {child.pidfd(), POLLIN, 0}};
+    for (;;) {
+        const std::vector<ScreenWatch::Report> batch = watch.take();
+        if (!batch.empty() && on_batch(batch)) return Pumped::Stopped;
+        const double left = deadline_ms - now_ms();
+        if (left <= 0) return Pumped::Deadline;
+        if (poll(fds, 2, static_cast<int>(std::ceil(left))) < 0 && errno != EINTR) fail("poll failed");
+        if (fds[1].revents & POLLIN) return Pumped::ChildExited;
+    }
+}
+
+// The frames drawn in the measuring window, told apart by the quiet
+// between them.
+class FrameTimes {
+public:
+    void add(double at_ms)
+    {
+        if (frames_.empty() || at_ms - last_ms_ > kFrameGapMs) frames_.push_back(at_ms);
+        last_ms_ = at_ms;
+    }
+
+    void print_figures() const
+    {
+        print("frames", static_cast<double>(frames_.size()));
+        if (frames_.size() < 2) return;
+        std::vector<double> intervals;
+        for (size_t i = 1; i < frames_.size(); ++i) intervals.push_back(frames_[i] - frames_[i - 1]);
+        const double span = frames_.back() - frames_.front();
+        const double mean = span / static_cast<double>(intervals.size());
+        double square_sum = 0;
+        for (double interval : intervals) square_sum += (interval - mean) * (interval - mean);
+        print("tick_span_ms", span);
+        print("tick_hz", 1000.0 / mean);
+        print("tick_jitter_ms", std::sqrt(square_sum / static_cast<double>(intervals.size())));
+        print("tick_max_ms", *std::max_element(intervals.begin(), intervals.end()));
+        print("late_ticks", static_cast<double>(std::count_if(intervals.begin(), intervals.end(),
+                                [](double interval) { return interval > kLateIntervalMs; })));
+    }
+
+private:
+    std::vector<double> frames_;
+    double last_ms_ = 0;
+};
+
+// CPU over the measuring window, the frames drawn in it, and the resident
+// memory at its start and how much it grew by its end.
+void measure_window(Display* display, ScreenWatch& watch, const Child& child, const Options& options)
+{
+    const double settled = now_ms() + options.settle_s * 1000.0;
+    if (pump(display, watch, child, settled, [](const auto&) { return false; }) == Pumped::ChildExited) {
+        fail("the program ended while settling");
+    }
+
+    const double start = now_ms();
+    const std::optional<double> cpu_start = cpu_seconds(child.pid());
+    const std::optional<double> server_start = options.server_pid ? cpu_seconds(options.server_pid) : std::nullopt;
+    const long rss_start = status_kib(child.pid(), "VmRSS").value_or(0);
+    FrameTimes frames;
+    const double end = start + options.window_s * 1000.0;
+    const Pumped pumped = pump(display, watch, child, end, [&](const auto& batch) {
+        for (const ScreenWatch::Report& report : batch) frames.add(report.at_ms);
+        return false;
+    });
+    if (pumped == Pumped::ChildExited) fail("the program ended while measured");
+    const double seconds = (now_ms() - start) / 1000.0;
+    const std::optional<double> cpu_end = cpu_seconds(child.pid());
+    const std::optional<double> server_end = options.server_pid ? cpu_seconds(options.server_pid) : std::nullopt;
+
+    print("window_s", seconds);
+    frames.print_figures();
+    if (cpu_start && cpu_end) print("cpu_pct", (*cpu_end - *cpu_start) / seconds * 100.0);
+    if (server_start && server_end) print("server_cpu_pct", (*server_end - *server_start) / seconds * 100.0);
+    print("rss_kib", static_cast<double>(rss_start));
+    print("rss_growth_kib", static_cast<double>(status_kib(child.pid(), "VmRSS").value_or(0) - rss_start));
+}
+
+void press_and_release(Display* display, const std::string& key_name)
+{
+    const KeySym key = XStringToKeysym(key_name.c_str());
+    const KeyCode code = key == NoSymbol ? 0 : XKeysymToKeycode(display, key);
+    if (code == 0) fail("no key " + key_name);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+}
+
+int run(Options options)
+{
+    const std::unique_ptr<Display, decltype(&XCloseDisplay)> connection(XOpenDisplay(nullptr), XCloseDisplay);
+    if (!connection) fail("cannot open the display");
+    Display* display = connection.get();
+    int unused = 0;
+    if (!XTestQueryExtension(display, &unused, &unused, &unused, &unused)) fail("the X server has no XTEST");
+    ScreenWatch watch(display);
+
+    const double started = now_ms();
+    Child child(options.command);
+
+    // The first frame: the first damage after which the screen holds more
+    // than one colour. The screen is read once a batch of reports has
+    // arrived; something a later report of the same batch drew over an
+    // earlier one's area would credit the earlier one, an error no larger
+    // than the batch, which is short.
+    std::optional<double> first_frame;
+    const Pumped shown = pump(display, watch, child, started + options.timeout_s * 1000.0, [&](const auto& batch) {
+        watch.read_screen();
+        for (const ScreenWatch::Report& report : batch) {
+            if (watch.shows_content(report.area)) {
+                first_frame = report.at_ms;
+                return true;
+            }
+        }
+        return false;
+    });
+    if (shown == Pumped::ChildExited) fail("the program ended before it showed anything");
+    if (!first_frame) fail("nothing showed within the time-out");
+    print("first_frame_ms", *first_frame - started);
+
+    if (options.window_s > 0) {
+        measure_window(display, watch, child, options);
+        if (const std::optional<long> peak = status_kib(child.pid(), "VmHWM")) {
+            print("rss_peak_kib", static_cast<double>(*peak));
+        }
+    }
+
+    std::optional<int> status;
+    if (options.terminate) {
+        kill(child.pid(), SIGTERM);
+        status = child.wait_exit(options.timeout_s * 1000.0);
+    } else {
+        press_and_release(display, options.key);
+        const double pressed = now_ms();
+        XFlush(display);
+        status = child.wait_exit(options.timeout_s * 1000.0);
+        if (status) print("key_exit_ms", now_ms() - pressed);
+    }
+    if (!status) fail("the program did not end within the time-out");
+    print("exit_status", *status);
+    return 0;
+}
+
+}  // namespace
+}  // namespace pellavin::bench
+
+int main(int argc, char** argv)
+{
+    try {
+        return pellavin::bench::run(pellavin::bench::parse(argc, argv));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_probe: %s\n", error.what());
+        return 2;
+    }
+}
