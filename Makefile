@@ -43,7 +43,9 @@ test: build sanitize-build fuzz-build
 	@ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
 	@ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
 
+# PELLAVIN_BENCH_QUICK=1 for a short run, PELLAVIN_BENCH_LONG=1 to add ten minutes.
 bench: build
+	@cmake --build $(BUILD) -j $(JOBS) --target bench_tools
 	@./bench/run $(BUILD)
 
 clean:

@@ -1,0 +1,104 @@
+# Turns the probe's lines ("program figure value", one run's figures after
+# another) into the results table: each cell the median of the runs with
+# their range, each runner figure also as a ratio to the floor's, and a
+# verdict against its target.
+
+function sorted_values(key, out,    n, i, j, v) {
+    n = split(values[key], out, " ")
+    for (i = 2; i <= n; i++) {
+        v = out[i] + 0
+        for (j = i - 1; j >= 1 && out[j] + 0 > v; j--) out[j + 1] = out[j]
+        out[j + 1] = v
+    }
+    return n
+}
+
+function median(program, figure,    key, v, n) {
+    key = program SUBSEP figure
+    if (!(key in values)) return ""
+    n = sorted_values(key, v)
+    return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+}
+
+# "median (lowest–highest)", scaled, or a dash where there is no figure.
+function cell(program, figure, scale, digits,    key, v, n, m) {
+    key = program SUBSEP figure
+    if (!(key in values)) return "—"
+    n = sorted_values(key, v)
+    m = median(program, figure) / scale
+    if (n == 1) return sprintf("%.*f", digits, m)
+    return sprintf("%.*f (%.*f–%.*f)", digits, m, digits, v[1] / scale, digits, v[n] / scale)
+}
+
+function ratio(figure,    r, f) {
+    r = median("runner", figure); f = median("floor", figure)
+    if (r == "" || f == "" || f + 0 == 0) return "—"
+    return sprintf("%.2f", r / f)
+}
+
+function verdict(met) { return met ? "ok" : "**missed**" }
+
+function row(label, figure, scale, digits, target, check) {
+    printf "| %s | %s | %s | %s | %s | %s |\n", label, cell("runner", figure, scale, digits),
+        cell("floor", figure, scale, digits), ratio(figure), target, check
+}
+
+# The rate over every measuring window together: frames over time.
+function pooled_rate(program) {
+    if (spans[program] <= 0) return ""
+    return intervals[program] / spans[program] * 1000
+}
+
+{
+    key = $1 SUBSEP $2
+    values[key] = (key in values) ? values[key] " " $3 : $3
+    if ($2 == "frames" && $3 >= 2) intervals[$1] += $3 - 1
+    if ($2 == "tick_span_ms") spans[$1] += $3
+    if ($2 == "failed") failed[$1]++
+}
+
+END {
+    print "| Figure | Runner | Floor | Runner ÷ floor | Target | |"
+    print "|---|---|---|---|---|---|"
+
+    v = median("runner", "first_frame_ms")
+    row("exec → first frame visible (ms)", "first_frame_ms", 1, 1, "≤ 100", v == "" ? "—" : verdict(v <= 100))
+    v = median("runner", "key_exit_ms")
+    row("key → process gone (ms)", "key_exit_ms", 1, 1, "≤ 10", v == "" ? "—" : verdict(v <= 10))
+    v = ratio("cpu_pct")
+    row("CPU while playing (% of one core)", "cpu_pct", 1, 2, "≤ 1.5 × floor", v == "—" ? "—" : verdict(v + 0 <= 1.5))
+    v = ratio("server_cpu_pct")
+    row("X server CPU meanwhile (% of one core)", "server_cpu_pct", 1, 2, "≤ 1.5 × floor", v == "—" ? "—" : verdict(v + 0 <= 1.5))
+
+    r = pooled_rate("runner"); f = pooled_rate("floor")
+    printf "| tick rate, all windows pooled (Hz) | %s | %s | %s | 64 ± 0.5 %% | %s |\n",
+        r == "" ? "— (nothing moves)" : sprintf("%.3f", r), f == "" ? "—" : sprintf("%.3f", f),
+        r == "" || f == "" ? "—" : sprintf("%.4f", r / f),
+        r == "" ? "—" : verdict(r >= 63.68 && r <= 64.32)
+    row("tick interval, standard deviation (ms)", "tick_jitter_ms", 1, 2, "", "")
+    row("longest tick interval (ms)", "tick_max_ms", 1, 1, "", "")
+    row("intervals over 1.5 ticks, per window", "late_ticks", 1, 0, "", "")
+
+    v = median("runner", "rss_peak_kib")
+    row("peak RSS (MiB)", "rss_peak_kib", 1024, 1, "≤ 30", v == "" ? "—" : verdict(v <= 30 * 1024))
+    v = median("runner", "rss_growth_kib")
+    row("RSS growth over a window (MiB)", "rss_growth_kib", 1024, 2, "flat (< 1)", v == "" ? "—" : verdict(v < 1024))
+    if (("runner-10min" SUBSEP "rss_kib") in values) {
+        g = median("runner-10min", "rss_growth_kib")
+        printf "| RSS at 1 min → growth by 10 min (MiB) | %.1f → +%.2f | — | — | flat (< 1) | %s |\n",
+            median("runner-10min", "rss_kib") / 1024, g / 1024, verdict(g < 1024)
+        r = median("runner-10min", "tick_hz")
+        printf "| tick rate over minutes 1 to 10 (Hz) | %s | — | — | 64 ± 0.5 %% | %s |\n",
+            r == "" ? "— (nothing moves)" : sprintf("%.3f", r), r == "" ? "—" : verdict(r >= 63.68 && r <= 64.32)
+    }
+
+    v = median("panel", "first_frame_ms")
+    if (v == "") {
+        print "| panel: exec → dialog visible (ms) | not built yet | — | — | ≤ 200 | — |"
+    } else {
+        printf "| panel: exec → dialog visible (ms) | %s | — | — | ≤ 200 | %s |\n",
+            cell("panel", "first_frame_ms", 1, 1), verdict(v <= 200)
+    }
+
+    for (program in failed) printf "\n%d run(s) of %s failed; see the messages above the table.\n", failed[program], program
+}
