@@ -1,0 +1,170 @@
+# Sourced by the end-to-end scenarios: the real programs, copied into fresh
+# directories, on a private X server with a white root window (so that a
+# window that fails to cover the screen shows), driven with xdotool and
+# checked with screenshots, the files' bytes and the processes.
+#
+# The scenario script defines scenario_<name> functions and ends with
+# `run_scenario "$1"`. Environment: E2E_BIN, the directory of the built
+# programs; E2E_ARTIFACTS, where screenshots and logs are kept.
+
+. "$(dirname "$0")/../../scripts/xvfb.sh"
+
+e2e_failures=0
+e2e_tmp=
+e2e_pids=
+
+skip() {
+  echo "SKIP: $*"
+  exit 77
+}
+
+fail() {
+  echo "FAIL: $*"
+  e2e_failures=$((e2e_failures + 1))
+}
+
+# expect DESCRIPTION ACTUAL EXPECTED
+expect() {
+  if [ "$2" = "$3" ]; then
+    echo "ok: $1"
+  else
+    fail "$1: got '$2', expected '$3'"
+  fi
+}
+
+cleanup() {
+  for pid in $e2e_pids; do kill -9 "$pid" 2>/dev/null || true; done
+  stop_xvfb
+  if [ -n "$e2e_tmp" ]; then
+    chmod -R u+w "$e2e_tmp" 2>/dev/null || true
+    rm -rf "$e2e_tmp"
+  fi
+}
+
+run_scenario() {
+  for tool in xdotool import convert; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing (scripts/install-deps installs it)"; exit 1; }
+  done
+  [ -x "$E2E_BIN/PellavinRun" ] || { echo "FAIL: $E2E_BIN/PellavinRun has not been built"; exit 1; }
+  e2e_tmp=$(mktemp -d)
+  chmod 755 "$e2e_tmp"  # an unprivileged user must reach the programs below it
+  trap cleanup EXIT
+  trap 'exit 130' INT TERM
+  start_xvfb -wr || skip "no X server can run here (Xvfb did not start)"
+  mkdir -p "$e2e_tmp/xdg"
+  chmod 700 "$e2e_tmp/xdg"
+  export XDG_RUNTIME_DIR="$e2e_tmp/xdg"
+  artifacts=${E2E_ARTIFACTS:-$e2e_tmp/artifacts}/$1
+  rm -rf "$artifacts"
+  mkdir -p "$artifacts"
+  echo "scenario $1 on $DISPLAY; screenshots in $artifacts"
+  "scenario_$1"
+  if [ "$e2e_failures" -gt 0 ]; then
+    echo "$e2e_failures check(s) failed"
+    exit 1
+  fi
+}
+
+# app_dir NAME: a fresh directory with the built programs in it; prints its path.
+app_dir() {
+  dir=$e2e_tmp/$1
+  mkdir -p "$dir"
+  for program in PellavinRun Pellavin; do
+    if [ -x "$E2E_BIN/$program" ]; then cp "$E2E_BIN/$program" "$dir/"; fi
+  done
+  echo "$dir"
+}
+
+# start PATH [unprivileged]: starts a program, its stderr kept in
+# $artifacts/<name>.stderr; sets PID. "unprivileged" runs it as a user to
+# whom file permissions apply (nobody, when we are root).
+start() {
+  stderr=$artifacts/$(basename "$1").stderr
+  if [ "${2:-}" = unprivileged ] && [ "$(id -u)" -eq 0 ]; then
+    chown nobody "$XDG_RUNTIME_DIR"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$1" 2>"$stderr" &
+  else
+    "$1" 2>"$stderr" &
+  fi
+  PID=$!
+  e2e_pids="$e2e_pids $PID"
+}
+
+# window_of PID: the program's visible window; prints its id.
+window_of() {
+  timeout 10 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
+}
+
+# geometry WINDOW: prints "X Y WIDTH HEIGHT".
+geometry() {
+  xdotool getwindowgeometry --shell "$1" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }'
+}
+
+key() {
+  xdotool key "$1"
+}
+
+click() {
+  xdotool mousemove "$1" "$2" click 1
+}
+
+# shot NAME: a screenshot of the whole screen; prints the PNG's path.
+shot() {
+  png=$artifacts/$1.png
+  import -window root "$png"
+  echo "$png"
+}
+
+# box PNG WIDTH HEIGHT X Y: the bounding box, as WxH+X+Y, of what is not
+# black in that part of the screenshot; "none" when it is all black.
+box() {
+  convert "$1" -crop "$2x$3+$4+$5" +repage -bordercolor black -border 1 -trim \
+    -format '%w %h %X %Y' info: 2>/dev/null |
+    awk -v x="$4" -v y="$5" '{
+      if ($3 < 0) print "none"; else printf "%dx%d+%d+%d\n", $1, $2, x + $3 - 1, y + $4 - 1
+    }'
+}
+
+# pixel PNG X Y: "R,G,B" from 0 to 255.
+pixel() {
+  convert "$1" -format "%[fx:round(255*p{$2,$3}.r)],%[fx:round(255*p{$2,$3}.g)],%[fx:round(255*p{$2,$3}.b)]" info:
+}
+
+# shot_when NAME CONDITION...: takes screenshots until CONDITION (a command
+# given the PNG's path last) holds, for up to five seconds; prints the last
+# one's path. Programs paint a moment after their window maps.
+shot_when() {
+  name=$1
+  shift
+  tries=0
+  while :; do
+    png=$(shot "$name")
+    if "$@" "$png" || [ "$tries" -ge 10 ]; then break; fi
+    tries=$((tries + 1))
+    sleep 0.3
+  done
+  echo "$png"
+}
+
+# wait_exit PID [SECONDS]: waits for the program to end; sets STATUS, or
+# returns nonzero (and ends it) when it is still running at the time-out.
+wait_exit() {
+  tenths=$((${2:-5} * 10))
+  while [ "$tenths" -gt 0 ]; do
+    state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null || echo gone)
+    if [ "$state" = Z ] || [ "$state" = gone ]; then
+      STATUS=0
+      wait "$1" || STATUS=$?
+      return 0
+    fi
+    sleep 0.1
+    tenths=$((tenths - 1))
+  done
+  kill -9 "$1" 2>/dev/null || true
+  return 1
+}
+
+# bytes FILE: the file's bytes in hex, or "missing".
+bytes() {
+  if [ -e "$1" ]; then od -An -tx1 -v "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; else echo missing; fi
+}
