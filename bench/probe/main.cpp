@@ -32,9 +32,11 @@ namespace pellavin::bench {
 namespace {
 
 constexpr double kTickMs = 15.625;
-// Drawing more than this apart belongs to different frames; one frame's
-// requests reach the server well within it.
+// A frame's drawing reaches the server in one burst: a quiet this long
+// ends it. A server stalled inside a burst splits it, so a new frame must
+// also start at least half a tick after the last one began.
 constexpr double kFrameGapMs = 4.0;
+constexpr double kMinFrameIntervalMs = kTickMs / 2;
 // An interval this long means at least one tick was missed.
 constexpr double kLateIntervalMs = 1.5 * kTickMs;
 
@@ -157,7 +159,9 @@ class FrameTimes {
 public:
     void add(double at_ms)
     {
-        if (frames_.empty() || at_ms - last_ms_ > kFrameGapMs) frames_.push_back(at_ms);
+        if (frames_.empty() || (at_ms - last_ms_ > kFrameGapMs && at_ms - frames_.back() >= kMinFrameIntervalMs)) {
+            frames_.push_back(at_ms);
+        }
         last_ms_ = at_ms;
     }
 

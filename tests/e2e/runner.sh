@@ -11,15 +11,13 @@ still_scene=145x329+80+0
 game_type_bricks='\001\000\000\000\000\000\000\000\000\000\000\000'
 
 shows_still_scene() { [ "$(box "$1" 1920 1080 0 0)" = "$still_scene" ]; }
-shows_black_corner() { [ "$(pixel "$1" 1919 1079)" = "$black" ]; }
+# The shapes cover a quarter of a percent of the screen, wherever they are.
+shows_black_screen() { [ "$(convert "$1" -format '%[fx:mean < 0.01]' info:)" = 1 ]; }
 
-# The window covers the screen at (0, 0): nothing of the white root shows.
+# The window covers the screen at (0, 0): the white root shows nowhere.
 expect_covers_screen() {
   expect "window geometry" "$(geometry "$1")" "0 0 1920 1080"
-  for corner in "0 0" "1919 0" "0 1079" "1919 1079"; do
-    # shellcheck disable=SC2086
-    expect "corner $corner is black" "$(pixel "$2" $corner)" "$black"
-  done
+  if shows_black_screen "$2"; then echo "ok: the screen is black"; else fail "the screen is not black: $2"; fi
 }
 
 expect_still_scene() {
@@ -48,9 +46,10 @@ scenario_fresh_directory() {
   start "$dir/PellavinRun"
   window=$(window_of "$PID")
   [ -n "$window" ] || { fail "no window appeared"; return; }
-  png=$(shot_when fresh shows_black_corner)
+  png=$(shot_when fresh shows_black_screen)
   expect_covers_screen "$window" "$png"
-  expect "top paddle along the top edge" "$(box "$png" 1920 17 0 0 | sed 's/+[0-9]*+0$/+X+0/')" "145x17+X+0"
+  # Once the game plays, the top paddle follows the ball, partly off the screen at the sides.
+  expect "a paddle along the top edge" "$(box "$png" 1920 17 0 0 | sed 's/^[0-9]*x17+[0-9]*+0$/paddle/')" paddle
   expect "an empty settings file appears" "$(bytes "$dir/Settings.dat")" ""
   key x
   expect_ended "a key" "$PID"
@@ -78,7 +77,7 @@ scenario_click_ends() {
   start "$dir/PellavinRun"
   window=$(window_of "$PID")
   [ -n "$window" ] || { fail "no window appeared"; return; }
-  shot_when click shows_black_corner >/dev/null
+  shot_when click shows_black_screen >/dev/null
   click 960 540
   expect_ended "a click" "$PID"
 }
@@ -110,7 +109,7 @@ scenario_unwritable_directory() {
   start "$dir/PellavinRun" unprivileged
   window=$(window_of "$PID")
   [ -n "$window" ] || { fail "no window appeared without a settings file"; return; }
-  png=$(shot_when readonly-missing shows_black_corner)
+  png=$(shot_when readonly-missing shows_black_screen)
   expect_covers_screen "$window" "$png"
   key x
   expect_ended "a key" "$PID"
