@@ -157,40 +157,43 @@ int main()
     bool pressed = false;
     int64_t deadline = 0;
     for (;;) {
-        while (XPending(display) > 0) {
-            XEvent event;
-            XNextEvent(display, &event);
-            switch (event.type) {
-            case Expose:
-                if (event.xexpose.count == 0) scene.draw_all(display, window, white);
-                if (!shown) deadline = now_ns() + kTickNs;
-                shown = true;
-                break;
-            case KeyPress: return 0;
-            case ButtonPress: pressed = true; break;
-            case ButtonRelease:
-                if (pressed) return 0;
-                break;
-            default: break;
-            }
+        // Sleep until the next tick or the server's next word; read the
+        // connection only when there is something on it.
+        connection.revents = 0;
+        if (XEventsQueued(display, QueuedAlready) == 0) {
+            const int64_t wait = shown ? std::max<int64_t>(0, deadline - now_ns()) : -1;
+            timespec timeout{static_cast<time_t>(wait / 1'000'000'000), static_cast<long>(wait % 1'000'000'000)};
+            ppoll(&connection, 1, wait < 0 ? nullptr : &timeout, nullptr);
         }
-        XFlush(display);
-
-        if (shown) {
-            const int64_t now = now_ns();
-            if (now >= deadline) {
-                const std::array<Rect, 3> before = scene.shapes();
-                scene.move();
-                scene.draw(display, window, white, black, before);
-                XFlush(display);
-                // Ticks missed while stalled are skipped, never replayed.
-                deadline += kTickNs * ((now - deadline) / kTickNs + 1);
+        if ((connection.revents & POLLIN) != 0 || XEventsQueued(display, QueuedAlready) > 0) {
+            while (XPending(display) > 0) {
+                XEvent event;
+                XNextEvent(display, &event);
+                switch (event.type) {
+                case Expose:
+                    if (event.xexpose.count == 0) scene.draw_all(display, window, white);
+                    if (!shown) deadline = now_ns() + kTickNs;
+                    shown = true;
+                    break;
+                case KeyPress: return 0;
+                case ButtonPress: pressed = true; break;
+                case ButtonRelease:
+                    if (pressed) return 0;
+                    break;
+                default: break;
+                }
             }
+            XFlush(display);
         }
 
-        if (XEventsQueued(display, QueuedAlready) > 0) continue;
-        const int64_t wait = shown ? std::max<int64_t>(0, deadline - now_ns()) : -1;
-        timespec timeout{static_cast<time_t>(wait / 1'000'000'000), static_cast<long>(wait % 1'000'000'000)};
-        ppoll(&connection, 1, wait < 0 ? nullptr : &timeout, nullptr);
+        const int64_t now = now_ns();
+        if (shown && now >= deadline) {
+            const std::array<Rect, 3> before = scene.shapes();
+            scene.move();
+            scene.draw(display, window, white, black, before);
+            XFlush(display);
+            // Ticks missed while stalled are skipped, never replayed.
+            deadline += kTickNs * ((now - deadline) / kTickNs + 1);
+        }
     }
 }
