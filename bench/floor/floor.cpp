@@ -96,7 +96,9 @@ private:
     {
         const Rect& r = shapes_[index];
         if (index == kBallIndex) {
-            XFillArc(display, window, white, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h), 0, 360 * 64);
+            constexpr int kFullCircle = 360 * 64;  // in 1/64 of a degree
+            XFillArc(display, window, white, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h), 0,
+                kFullCircle);
         } else {
             XFillRectangle(display, window, white, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h));
         }

@@ -3,12 +3,16 @@
 // spend, how much memory it holds, and how soon a key ends it. Prints one
 // "name value" line per figure.
 //
-//   bench_probe [--server-pid PID] [--settle S] [--window S] [--key KEYSYM |
-//                  --terminate] [--timeout S] -- PROGRAM [ARG...]
+//   bench_probe [--server-pid PID] [--settle S] [--window S] [--terminate]
+//               -- PROGRAM [ARG...]
+//
+// Without --window it only times the first frame and the end; --terminate
+// ends the program with SIGTERM instead of the Escape key.
 #include "proc_stats.h"
 #include "screen_watch.h"
 
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <poll.h>
 #include <signal.h>
@@ -39,14 +43,14 @@ constexpr double kFrameGapMs = 4.0;
 constexpr double kMinFrameIntervalMs = kTickMs / 2;
 // An interval this long means at least one tick was missed.
 constexpr double kLateIntervalMs = 1.5 * kTickMs;
+// Time allowed to show a first frame, and to end.
+constexpr double kTimeoutMs = 10'000;
 
 struct Options {
     pid_t server_pid = 0;
     double settle_s = 1.0;
     double window_s = 0.0;
-    std::string key = "Escape";
     bool terminate = false;
-    double timeout_s = 10.0;
     std::vector<char*> command;
 };
 
@@ -70,9 +74,7 @@ Options parse(int argc, char** argv)
         if (arg == "--server-pid") options.server_pid = std::stoi(value("--server-pid"));
         else if (arg == "--settle") options.settle_s = std::stod(value("--settle"));
         else if (arg == "--window") options.window_s = std::stod(value("--window"));
-        else if (arg == "--key") options.key = value("--key");
         else if (arg == "--terminate") options.terminate = true;
-        else if (arg == "--timeout") options.timeout_s = std::stod(value("--timeout"));
         else fail("unknown option " + arg);
     }
     for (; i < argc; ++i) options.command.push_back(argv[i]);
@@ -220,11 +222,10 @@ void measure_window(Display* display, ScreenWatch& watch, const Child& child, co
     print("rss_growth_kib", static_cast<double>(status_kib(child.pid(), "VmRSS").value_or(0) - rss_start));
 }
 
-void press_and_release(Display* display, const std::string& key_name)
+void press_and_release_escape(Display* display)
 {
-    const KeySym key = XStringToKeysym(key_name.c_str());
-    const KeyCode code = key == NoSymbol ? 0 : XKeysymToKeycode(display, key);
-    if (code == 0) fail("no key " + key_name);
+    const KeyCode code = XKeysymToKeycode(display, XK_Escape);
+    if (code == 0) fail("the keyboard has no Escape key");
     XTestFakeKeyEvent(display, code, True, CurrentTime);
     XTestFakeKeyEvent(display, code, False, CurrentTime);
 }
@@ -247,7 +248,7 @@ int run(Options options)
     // earlier one's area would credit the earlier one, an error no larger
     // than the batch, which is short.
     std::optional<double> first_frame;
-    const Pumped shown = pump(display, watch, child, started + options.timeout_s * 1000.0, [&](const auto& batch) {
+    const Pumped shown = pump(display, watch, child, started + kTimeoutMs, [&](const auto& batch) {
         watch.read_screen();
         for (const ScreenWatch::Report& report : batch) {
             if (watch.shows_content(report.area)) {
@@ -271,12 +272,12 @@ int run(Options options)
     std::optional<int> status;
     if (options.terminate) {
         kill(child.pid(), SIGTERM);
-        status = child.wait_exit(options.timeout_s * 1000.0);
+        status = child.wait_exit(kTimeoutMs);
     } else {
-        press_and_release(display, options.key);
+        press_and_release_escape(display);
         const double pressed = now_ms();
         XFlush(display);
-        status = child.wait_exit(options.timeout_s * 1000.0);
+        status = child.wait_exit(kTimeoutMs);
         if (status) print("key_exit_ms", now_ms() - pressed);
     }
     if (!status) fail("the program did not end within the time-out");

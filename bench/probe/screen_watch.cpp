@@ -36,11 +36,11 @@ ScreenWatch::ScreenWatch(Display* display)
     const Window root = DefaultRootWindow(display_);
     const int screen = DefaultScreen(display_);
 
-    screen_ = XShmCreateImage(display_, DefaultVisual(display_, screen), static_cast<unsigned>(DefaultDepth(display_, screen)),
-        ZPixmap, nullptr, &shared_, static_cast<unsigned>(DisplayWidth(display_, screen)),
-        static_cast<unsigned>(DisplayHeight(display_, screen)));
-    shared_.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(screen_->bytes_per_line) * static_cast<size_t>(screen_->height),
-        IPC_CREAT | 0600);
+    screen_ = XShmCreateImage(display_, DefaultVisual(display_, screen),
+        static_cast<unsigned>(DefaultDepth(display_, screen)), ZPixmap, nullptr, &shared_,
+        static_cast<unsigned>(DisplayWidth(display_, screen)), static_cast<unsigned>(DisplayHeight(display_, screen)));
+    const size_t bytes = static_cast<size_t>(screen_->bytes_per_line) * static_cast<size_t>(screen_->height);
+    shared_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (shared_.shmid < 0) throw std::runtime_error("cannot create a shared memory segment for the screen");
     shared_.shmaddr = screen_->data = static_cast<char*>(shmat(shared_.shmid, nullptr, 0));
     shared_.readOnly = False;
