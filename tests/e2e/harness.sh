@@ -90,14 +90,50 @@ start() {
   e2e_pids="$e2e_pids $PID"
 }
 
-# window_of PID: the program's visible window; prints its id.
+# window_of PID [TITLE]: the program's visible window (the one so titled);
+# prints its id, or nothing when none shows within ten seconds.
 window_of() {
-  timeout 10 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
+  if [ $# -gt 1 ]; then
+    timeout 10 xdotool search --sync --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n 1
+  else
+    timeout 10 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
+  fi
 }
 
-# geometry WINDOW: prints "X Y WIDTH HEIGHT".
+# shows WINDOW: whether the window is on the screen now.
+shows() {
+  xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+
+# start_wm: a window manager on the server, as on a desktop; returns once it
+# manages windows. Its own settings only, whatever the user has configured.
+start_wm() {
+  command -v openbox >/dev/null 2>&1 && command -v wmctrl >/dev/null 2>&1 ||
+    { fail "openbox or wmctrl is missing (scripts/install-deps installs them)"; return 1; }
+  XDG_CONFIG_HOME=$e2e_tmp/wm openbox --sm-disable >"$artifacts/openbox.log" 2>&1 &
+  e2e_pids="$e2e_pids $!"
+  tries=0
+  until wmctrl -m >/dev/null 2>&1; do
+    tries=$((tries + 1))
+    [ "$tries" -le 100 ] || { fail "the window manager did not start"; return 1; }
+    sleep 0.1
+  done
+}
+
+# close_box WINDOW: what the title bar's close box does: the window manager
+# asks the program to close the window (WM_DELETE_WINDOW).
+close_box() {
+  wmctrl -i -c "$1"
+}
+
+# geometry WINDOW: prints "X Y WIDTH HEIGHT", the position on the screen.
+# (xdotool's getwindowgeometry misplaces a window that a window manager has
+# framed.)
 geometry() {
-  xdotool getwindowgeometry --shell "$1" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }'
+  xwininfo -id "$1" | awk '
+    /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
+    END { print x, y, w, h }'
 }
 
 key() {
@@ -115,14 +151,21 @@ shot() {
   echo "$png"
 }
 
-# box PNG WIDTH HEIGHT X Y: the bounding box, as WxH+X+Y, of what is not
-# black in that part of the screenshot; "none" when it is all black.
+# box PNG WIDTH HEIGHT X Y [BACKGROUND]: the bounding box, as WxH+X+Y, of
+# what is not BACKGROUND (black) in that part of the screenshot; "none" when
+# there is nothing else.
 box() {
-  convert "$1" -crop "$2x$3+$4+$5" +repage -bordercolor black -border 1 -trim \
+  convert "$1" -crop "$2x$3+$4+$5" +repage -bordercolor "${6:-black}" -border 1 -trim \
     -format '%w %h %X %Y' info: 2>/dev/null |
     awk -v x="$4" -v y="$5" '{
       if ($3 < 0) print "none"; else printf "%dx%d+%d+%d\n", $1, $2, x + $3 - 1, y + $4 - 1
     }'
+}
+
+# shows_black_screen PNG: the runner's black covers the screen; its shapes
+# cover a quarter of a percent of it, wherever they are.
+shows_black_screen() {
+  [ "$(convert "$1" -format '%[fx:mean < 0.01]' info:)" = 1 ]
 }
 
 # pixel PNG X Y: "R,G,B" from 0 to 255.
@@ -146,22 +189,36 @@ shot_when() {
   echo "$png"
 }
 
-# wait_exit PID [SECONDS]: waits for the program to end; sets STATUS, or
-# returns nonzero (and ends it) when it is still running at the time-out.
-wait_exit() {
-  tenths=$((${2:-5} * 10))
+# wait_gone PID [SECONDS]: waits for a process to end, ten seconds unless
+# told; returns nonzero (and ends it) when it is still running then.
+wait_gone() {
+  tenths=$((${2:-10} * 10))
   while [ "$tenths" -gt 0 ]; do
     state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null || echo gone)
-    if [ "$state" = Z ] || [ "$state" = gone ]; then
-      STATUS=0
-      wait "$1" || STATUS=$?
-      return 0
-    fi
+    if [ "$state" = Z ] || [ "$state" = gone ]; then return 0; fi
     sleep 0.1
     tenths=$((tenths - 1))
   done
   kill -9 "$1" 2>/dev/null || true
   return 1
+}
+
+# wait_exit PID [SECONDS]: as wait_gone, for a program started here; sets
+# STATUS to its exit status (128 + the signal that ended it).
+wait_exit() {
+  wait_gone "$@" || return 1
+  STATUS=0
+  wait "$1" || STATUS=$?
+}
+
+# record GameType NoAutoplay NoResumeOnClick DelayMinutes RandomColors
+# NoScreensaver: the 12 bytes of a settings record, each a little-endian
+# 16-bit integer.
+record() {
+  for value in "$@"; do
+    value=$(((value + 65536) % 65536))
+    printf "\\$(printf %03o $((value % 256)))\\$(printf %03o $((value / 256)))"
+  done
 }
 
 # bytes FILE: the file's bytes in hex, or "missing".
