@@ -1,0 +1,273 @@
+#!/bin/sh
+# The control panel as a new user meets it: `panel.sh SCENARIO`.
+set -eu
+. "$(dirname "$0")/harness.sh"
+
+dialog_title="Pellavin Control Panel"
+defaults="00 00 00 00 00 00 0a 00 00 00 00 00"
+
+# The dialog's tab stops in order; the focus starts on the first. Space
+# presses the focused button or toggles the focused box.
+tab_order="Option1 Command1 Command2 Option3 Option4 Option5 Option6 Text1 Check1 Check2 Check3 Command3 Check4"
+tab_stops=13
+focus=Option1
+
+tab_stop() {
+  echo "$tab_order" | tr ' ' '\n' | grep -n -x "$1" | cut -d: -f1
+}
+
+# press CONTROL: tabs from the focus to the control and presses Space.
+press() {
+  tabs=$((($(tab_stop "$1") - $(tab_stop "$focus") + tab_stops) % tab_stops))
+  keys=
+  while [ "$tabs" -gt 0 ]; do
+    keys="$keys Tab"
+    tabs=$((tabs - 1))
+  done
+  # shellcheck disable=SC2086
+  xdotool key $keys space
+  focus=$1
+}
+
+# open_panel DIR [unprivileged]: starts the panel there; sets PID and
+# DIALOG, or fails when the dialog does not show.
+open_panel() {
+  start "$1/Pellavin" ${2:-}
+  focus=Option1
+  DIALOG=$(window_of "$PID" "$dialog_title")
+  [ -n "$DIALOG" ] || { fail "the dialog did not show"; return 1; }
+}
+
+# message_box: the panel's message box (titled with the program's name) on
+# the screen; prints its id, or nothing when none shows.
+message_box() {
+  window_of "$PID" Pellavin
+}
+
+# dialog_whole WINDOW PNG: all that stands on the white root is the dialog,
+# inside the window manager's frame when there is one.
+dialog_whole() {
+  set -- "$1" "$2" $(geometry "$1") $(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ,)
+  [ "$(box "$2" 1920 1080 0 0 white)" = "$(($5 + ${7:-0} + ${8:-0}))x$(($6 + ${9:-0} + ${10:-0}))+$(($3 - ${7:-0}))+$(($4 - ${9:-0}))" ]
+}
+
+expect_dialog_whole() {
+  png=$(shot_when "$1" dialog_whole "$DIALOG")
+  if dialog_whole "$DIALOG" "$png"; then echo "ok: the dialog shows whole"; else fail "the dialog is not whole: $png"; fi
+}
+
+# settled_bytes FILE EXPECTED: the file's bytes once they are EXPECTED, or
+# as they are after ten seconds.
+settled_bytes() {
+  tries=0
+  while [ "$(bytes "$1")" != "$2" ] && [ "$tries" -lt 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  bytes "$1"
+}
+
+# expect_note_then_end WHAT STORED: the closing note shows once the record
+# is stored; dismissing it ends the panel normally.
+expect_note_then_end() {
+  note=$(message_box)
+  [ -n "$note" ] || { fail "$1 showed no note"; return; }
+  expect "$1 stores the record before the note" "$(bytes "$dir/Settings.dat")" "$2"
+  shot "$(echo "$1" | tr ' ' -)-note" >/dev/null
+  key Return
+  if wait_exit "$PID"; then
+    expect "dismissing the note after $1 ends the panel with status 0" "$STATUS" 0
+  else
+    fail "dismissing the note after $1 did not end the panel"
+  fi
+}
+
+# find_runner: the runner the panel started, once its window shows; sets
+# RUNNER and RUNNER_WINDOW, or fails.
+find_runner() {
+  RUNNER_WINDOW=$(timeout 10 xdotool search --sync --onlyvisible --classname '^PellavinRun$' 2>/dev/null | head -n 1)
+  [ -n "$RUNNER_WINDOW" ] || { fail "no runner showed"; return 1; }
+  RUNNER=$(xdotool getwindowpid "$RUNNER_WINDOW")
+  e2e_pids="$e2e_pids $RUNNER"
+  expect "the panel started the runner" "$(awk '{ print $4 }' "/proc/$RUNNER/stat")" "$PID"
+}
+
+# wait_hidden WINDOW: waits up to ten seconds for the window to leave the screen.
+wait_hidden() {
+  tries=0
+  while shows "$1" && [ "$tries" -lt 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+}
+
+# Under a window manager, as on a desktop: the dialog opens whole with the
+# focus, an empty Settings.dat appears, and the title bar's close box stores
+# the defaults, shows the note, and ends the panel.
+scenario_fresh_directory() {
+  start_wm || return
+  dir=$(app_dir fresh)
+  open_panel "$dir" || return
+  expect "an empty settings file appears" "$(bytes "$dir/Settings.dat")" ""
+  expect "the dialog has the focus" "$(xdotool getwindowfocus)" "$DIALOG"
+  expect_dialog_whole fresh
+  close_box "$DIALOG"
+  expect_note_then_end "the close box" "$defaults"
+}
+
+# "Save" stores exactly the edits and the dialog stays; "Close" stores again.
+scenario_save() {
+  dir=$(app_dir save)
+  open_panel "$dir" || return
+  press Check1
+  press Option5
+  press Command2
+  saved="00 00 ff ff 00 00 1e 00 00 00 00 00"
+  expect "Save stores Autoplay off and 30 minutes" "$(settled_bytes "$dir/Settings.dat" "$saved")" "$saved"
+  expect "Save says nothing" "$(message_box)" ""
+  expect_dialog_whole save
+  press Command1
+  expect_note_then_end "Close" "$saved"
+}
+
+# "Preview" stores, then starts the runner over the whole screen; with
+# Autoplay off the scene waits for the first arrow, which moves the bottom
+# paddle; another key ends the runner, and the dialog is there again.
+scenario_preview() {
+  dir=$(app_dir preview)
+  open_panel "$dir" || return
+  press Check1
+  press Command3
+  find_runner || return
+  expect "stored before the runner started" "$(bytes "$dir/Settings.dat")" "00 00 ff ff 00 00 0a 00 00 00 00 00"
+  expect "the runner covers the screen" "$(geometry "$RUNNER_WINDOW")" "0 0 1920 1080"
+  # The top paddle has steered onto the waiting ball; the bottom paddle sits
+  # on the bottom edge.
+  scene_waits() { [ "$(box "$1" 1920 1080 0 0)" = 192x1080+33+0 ]; }
+  png=$(shot_when preview-waiting scene_waits)
+  expect "nothing but the paddles and the ball" "$(box "$png" 1920 1080 0 0)" 192x1080+33+0
+  expect "top paddle" "$(box "$png" 1920 17 0 0)" 145x17+33+0
+  expect "ball" "$(box "$png" 1920 1046 0 17)" 17x17+104+224
+  expect "bottom paddle" "$(box "$png" 1920 17 0 1063)" 145x17+80+1063
+  key Right
+  moved() { [ "$(box "$1" 1920 12 0 1068)" = 145x12+147+1068 ]; }
+  png=$(shot_when preview-arrow moved)
+  expect "an arrow moves the bottom paddle 1000 twips right" "$(box "$png" 1920 12 0 1068)" 145x12+147+1068
+  key x
+  wait_gone "$RUNNER" || fail "a key did not end the runner"
+  expect "the panel is still running" "$(kill -0 "$PID" 2>/dev/null && echo yes)" yes
+  expect_dialog_whole preview-after
+  # With no window manager, nothing gives the focus back: the user clicks the dialog.
+  xdotool windowfocus --sync "$DIALOG"
+  press Command1
+  expect_note_then_end "Close" "00 00 ff ff 00 00 0a 00 00 00 00 00"
+}
+
+# In a directory the user may not write, the panel says why it cannot keep
+# the settings and still opens with the defaults; "Save" says so and keeps
+# the dialog; closing asks whether to close anyway. What each message says
+# is checked on real widgets by panel_qt_tests.
+scenario_unwritable_directory() {
+  dir=$(app_dir readonly)
+  chmod 555 "$dir"
+  start "$dir/Pellavin" unprivileged
+  focus=Option1
+  expect "a message before the dialog" "$(message_box | sed 's/^[0-9][0-9]*$/shown/')" shown
+  expect "the dialog waits for it" "$(xdotool search --all --onlyvisible --pid "$PID" --name "^$dialog_title\$" || true)" ""
+  shot readonly-load >/dev/null
+  key Return
+  DIALOG=$(window_of "$PID" "$dialog_title")
+  [ -n "$DIALOG" ] || { fail "no dialog after the message"; return; }
+  expect_dialog_whole readonly-dialog
+  press Command2
+  expect "Save says it could not store" "$(message_box | sed 's/^[0-9][0-9]*$/shown/')" shown
+  shot readonly-save >/dev/null
+  key Return
+  # With no window manager, nothing gives the focus back: the user clicks the dialog.
+  xdotool windowfocus --sync "$DIALOG"
+  expect "the dialog stays after Save" "$(shows "$DIALOG" && echo yes)" yes
+  expect "nothing was stored" "$(bytes "$dir/Settings.dat")" missing
+  press Command1
+  question=$(message_box)
+  [ -n "$question" ] || { fail "Close did not ask"; return; }
+  shot readonly-close >/dev/null
+  key Return  # Yes, the box's default button: close anyway
+  wait_hidden "$question"
+  expect_note_then_end "closing anyway" missing
+}
+
+# A directory name that a shell would split and run commands from.
+scenario_awkward_directory_name() {
+  dir=$(app_dir "a dir; with spaces;")
+  open_panel "$dir" || return
+  press Check3
+  press Command3
+  find_runner || return
+  expect "the runner is the one beside the panel" "$(readlink "/proc/$RUNNER/exe")" "$dir/PellavinRun"
+  expect "Preview stored Enable Random Colors there" "$(bytes "$dir/Settings.dat")" "00 00 00 00 00 00 0a 00 01 00 00 00"
+  key x
+  wait_gone "$RUNNER" || fail "a key did not end the runner"
+  xdotool windowfocus --sync "$DIALOG"
+  press Command1
+  expect_note_then_end "Close" "00 00 00 00 00 00 0a 00 01 00 00 00"
+}
+
+# Under a window manager the runner takes the keyboard when it appears: the
+# first key, sent to whatever has the focus, ends it; the dialog then has
+# the focus again.
+scenario_window_manager_focus() {
+  start_wm || return
+  dir=$(app_dir focus)
+  open_panel "$dir" || return
+  expect "the dialog has the focus" "$(xdotool getwindowfocus)" "$DIALOG"
+  # "Preview" by a click on its middle: 1927.5 x 2947.5 twips into the dialog,
+  # which is 4395 twips wide.
+  set -- $(geometry "$DIALOG")
+  xdotool mousemove --window "$DIALOG" $((19275 * $3 / 43950)) $((29475 * $3 / 43950)) click 1
+  find_runner || return
+  shot_when focus-runner shows_black_screen >/dev/null
+  key x
+  wait_gone "$RUNNER" || fail "the first key did not reach the runner"
+  tries=0
+  while [ "$(xdotool getwindowfocus)" != "$DIALOG" ] && [ "$tries" -lt 50 ]; do sleep 0.1; tries=$((tries + 1)); done
+  expect "the dialog has the focus again" "$(xdotool getwindowfocus)" "$DIALOG"
+  close_box "$DIALOG"
+  expect_note_then_end "the close box" "$defaults"
+}
+
+# The panel killed at any moment while "Save" is pressed again and again,
+# with "Enable Random Colors" toggled between presses, leaves the whole
+# record of one store or the other, never a mix. (settings_robustness_tests
+# kills a tight loop of stores far more often; this is the real program.)
+scenario_killed_while_saving() {
+  dir=$(app_dir kill)
+  random_off=$defaults
+  random_on="00 00 00 00 00 00 0a 00 01 00 00 00"
+  mixed=
+  for round in 1 2 3 4 5 6 7 8; do
+    before=$(bytes "$dir/Settings.dat")
+    open_panel "$dir" || return
+    press Check3
+    # From the box: five Tabs to "Save", Space, five back, Space; again and
+    # again, for about a second. The typist is left to finish, so that no
+    # key stays held down.
+    xdotool key --delay 0 --repeat 100 Tab Tab Tab Tab Tab space \
+      shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab space &
+    typist=$!
+    tries=0
+    while [ "$(bytes "$dir/Settings.dat")" = "$before" ]; do
+      tries=$((tries + 1))
+      [ "$tries" -le 100 ] || { fail "round $round: no store landed"; return; }
+      sleep 0.1
+    done
+    sleep "0.$(printf %03d $(($(od -An -N2 -tu2 /dev/urandom) % 700)))"
+    kill -KILL "$PID"
+    wait "$PID" || true
+    wait "$typist" || true
+    after=$(bytes "$dir/Settings.dat")
+    [ "$after" = "$random_off" ] || [ "$after" = "$random_on" ] || mixed="$mixed round $round: $after;"
+  done
+  expect "every kill left one whole record" "$mixed" ""
+}
+
+run_scenario "$1"
