@@ -8,10 +8,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -20,6 +22,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 namespace pellavin::panel {
@@ -295,6 +298,54 @@ TEST_F(PanelWindowTest, TypingWhileFiveMinutesIsSelectedKeepsItSelected)
     EXPECT_TRUE(checked(form.Option3));
     EXPECT_TRUE(form.Option3.Value());
     EXPECT_FALSE(form.Option6.Value());
+}
+
+// Text that cannot be a delay, however much of it and whatever its bytes:
+// the box takes it as it is, the dialog stays, and the delay (and what
+// Save stores) is the last value that converted.
+TEST_F(PanelWindowTest, TheTextBoxTakesAnyTextAndKeepsTheLastDelayThatConverted)
+{
+    // Every control byte, then malformed UTF-8: a stray continuation byte,
+    // a lead byte without its continuation, an encoded surrogate, 0xFF.
+    QByteArray binary;
+    for (char byte = 0x00; byte < 0x20; ++byte) binary.append(byte);
+    binary.append("\x80\xC3\x28\xED\xA0\x80\xFF", 7);
+    const auto paste_binary = [&] {
+        auto* pasted = new QMimeData;
+        pasted->setData("text/plain", binary);
+        QApplication::clipboard()->setMimeData(pasted);
+        text_box()->setFocus();
+        QTest::keyClick(text_box(), Qt::Key_End);
+        QTest::keyClick(text_box(), Qt::Key_V, Qt::ControlModifier);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> edit;
+        int min_text_length;  // in the box, after the edit: it took the edit
+        int16_t delay;
+    };
+    const Case cases[] = {
+        {"ten thousand digits", [&] { retype("1" + QString(9999, '0')); }, 10000, 10000},
+        {"binary pasted after 42", paste_binary, 2 + 32 + 1, 42},
+        {"a minus alone", [&] { retype("-"); }, 1, 42},
+    };
+    open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        retype("42");
+        c.edit();
+        EXPECT_GE(text_box()->text().size(), c.min_text_length) << text_box()->text().left(50).toStdString();
+        EXPECT_EQ(QString::fromStdString(form.Text1.Text()), text_box()->text()) << "the box and its control differ";
+        EXPECT_EQ(form.Settings.DelayMinutes, c.delay);
+        click(form.Command2);
+        const std::string stored = settings();
+        ASSERT_EQ(stored.size(), 12u);
+        EXPECT_EQ(static_cast<unsigned char>(stored[6]) | static_cast<unsigned char>(stored[7]) << 8,
+            static_cast<uint16_t>(c.delay));
+        EXPECT_TRUE(window->isVisible());
+    }
+    EXPECT_TRUE(boxes.seen.empty());
+    EXPECT_TRUE(ends.empty());
 }
 
 TEST_F(PanelWindowTest, CustomWithLettersKeepsTheDelayOfTheOptionBefore)
