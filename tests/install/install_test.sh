@@ -1,15 +1,17 @@
 #!/bin/sh
 # Installs the build into a fresh prefix and checks what a desktop sees: the
 # programs side by side in lib/pellavin, links to them in bin, a valid menu
-# entry and the icon; then starts the runner through its link and checks
-# that it keeps its settings beside the real program.
+# entry and the icon; then starts the panel through its link, on the X
+# server of DISPLAY, and checks that its Preview starts the installed runner
+# and that both keep their settings beside the real programs.
 # Usage: install_test.sh BUILD_DIR PROGRAM...
 set -eu
 
 build=$1
 shift
 prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+started=
+trap 'for pid in $started; do kill -9 "$pid" 2>/dev/null || true; done; rm -rf "$prefix"' EXIT
 fail() {
   echo "install test: $*" >&2
   exit 1
@@ -30,25 +32,47 @@ grep -qx 'Name=Pellavin' "$entry" || fail "the menu entry is not named Pellavin"
 grep -qx "Exec=\"$programs/Pellavin\"" "$entry" || fail "the menu entry does not start $programs/Pellavin"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/pellavin.svg" || fail "no icon"
 
-# Started from elsewhere through its link, the runner creates its settings
-# file beside the real program.
+# Started from elsewhere through its link, the panel makes its settings file
+# beside the real program, and "Preview" (the twelfth stop in the dialog's
+# tab order) starts the runner that stands there.
 runtime_dir=$prefix/runtime
 mkdir -m 700 "$runtime_dir"
 cd "$prefix"
-QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$runtime_dir "$prefix/bin/PellavinRun" 2>"$prefix/errors" &
-runner=$!
+XDG_RUNTIME_DIR=$runtime_dir "$prefix/bin/Pellavin" 2>"$prefix/errors" &
+panel=$!
+started=$panel
+dialog=$(timeout 60 xdotool search --sync --onlyvisible --pid "$panel" | head -n 1)
+[ -n "$dialog" ] || fail "the installed panel showed no dialog: $(cat "$prefix/errors")"
+[ -f "$programs/Settings.dat" ] && [ ! -s "$programs/Settings.dat" ] || fail "no empty Settings.dat in lib/pellavin"
+xdotool key Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
+window=$(timeout 60 xdotool search --sync --onlyvisible --classname '^PellavinRun$' | head -n 1)
+[ -n "$window" ] || fail "Preview showed no runner: $(cat "$prefix/errors")"
+runner=$(xdotool getwindowpid "$window")
+started="$started $runner"
+[ "$(readlink "/proc/$runner/exe")" = "$programs/PellavinRun" ] || fail "Preview started $(readlink "/proc/$runner/exe")"
+[ "$(awk '{ print $4 }' "/proc/$runner/stat")" = "$panel" ] || fail "the runner was not started by the panel"
+
+# A key ends the runner; "Close", three stops on, stores and shows the note,
+# and Enter dismisses it.
+xdotool key x
 tries=0
-until [ -e "$programs/Settings.dat" ]; do
-  kill -0 "$runner" 2>/dev/null || fail "the runner ended by itself: $(cat "$prefix/errors")"
+while [ -e "/proc/$runner" ]; do
   tries=$((tries + 1))
-  [ "$tries" -le 600 ] || fail "no Settings.dat in lib/pellavin after a minute"
+  [ "$tries" -le 600 ] || fail "a key did not end the runner"
   sleep 0.1
 done
-kill -TERM "$runner"
+xdotool windowfocus --sync "$dialog" key Tab Tab Tab space
+tries=0
+until xdotool search --all --onlyvisible --pid "$panel" --name '^Pellavin$' >/dev/null; do
+  tries=$((tries + 1))
+  [ "$tries" -le 600 ] || fail "Close showed no note"
+  sleep 0.1
+done
+xdotool key Return
 status=0
-wait "$runner" || status=$?
-[ "$status" -eq 143 ] || fail "the runner ended with status $status instead of by SIGTERM"
-[ ! -s "$programs/Settings.dat" ] || fail "the new Settings.dat is not empty"
+wait "$panel" || status=$?
+[ "$status" -eq 0 ] || fail "the panel ended with status $status"
+[ "$(od -An -tx1 "$programs/Settings.dat" | tr -d ' \n')" = 0000000000000a0000000000 ] ||
+  fail "lib/pellavin/Settings.dat does not hold the defaults"
 [ ! -e "$prefix/bin/Settings.dat" ] && [ ! -e "$prefix/Settings.dat" ] || fail "Settings.dat made beside the link"
-# Qt's offscreen platform has its own say on stderr; only ours matters here.
 ! grep -q 'default settings' "$prefix/errors" || fail "the runner complained: $(cat "$prefix/errors")"
