@@ -112,12 +112,7 @@ start_wm() {
     { fail "openbox or wmctrl is missing (scripts/install-deps installs them)"; return 1; }
   XDG_CONFIG_HOME=$e2e_tmp/wm openbox --sm-disable >"$artifacts/openbox.log" 2>&1 &
   e2e_pids="$e2e_pids $!"
-  tries=0
-  until wmctrl -m >/dev/null 2>&1; do
-    tries=$((tries + 1))
-    [ "$tries" -le 100 ] || { fail "the window manager did not start"; return 1; }
-    sleep 0.1
-  done
+  wait_until wmctrl -m >/dev/null 2>&1 || { fail "the window manager did not start"; return 1; }
 }
 
 # close_box WINDOW: what the title bar's close box does: the window manager
@@ -189,24 +184,35 @@ shot_when() {
   echo "$png"
 }
 
-# wait_gone PID [SECONDS]: waits for a process to end, ten seconds unless
-# told; returns nonzero (and ends it) when it is still running then.
-wait_gone() {
-  tenths=$((${2:-10} * 10))
-  while [ "$tenths" -gt 0 ]; do
-    state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null || echo gone)
-    if [ "$state" = Z ] || [ "$state" = gone ]; then return 0; fi
+# wait_until COMMAND...: runs the command every tenth of a second until it
+# succeeds, for up to ten seconds; returns nonzero when it never does.
+wait_until() {
+  tries=0
+  until "$@"; do
+    tries=$((tries + 1))
+    [ "$tries" -le 100 ] || return 1
     sleep 0.1
-    tenths=$((tenths - 1))
   done
+}
+
+# gone PID: the process has ended (it may wait to be reaped).
+gone() {
+  state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null || echo gone)
+  [ "$state" = Z ] || [ "$state" = gone ]
+}
+
+# wait_gone PID: waits for a process to end; returns nonzero (and ends it)
+# when it is still running after ten seconds.
+wait_gone() {
+  wait_until gone "$1" && return 0
   kill -9 "$1" 2>/dev/null || true
   return 1
 }
 
-# wait_exit PID [SECONDS]: as wait_gone, for a program started here; sets
-# STATUS to its exit status (128 + the signal that ended it).
+# wait_exit PID: as wait_gone, for a program started here; sets STATUS to
+# its exit status (128 + the signal that ended it).
 wait_exit() {
-  wait_gone "$@" || return 1
+  wait_gone "$1" || return 1
   STATUS=0
   wait "$1" || STATUS=$?
 }

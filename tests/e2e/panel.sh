@@ -44,11 +44,25 @@ message_box() {
   window_of "$PID" Pellavin
 }
 
+# showing TITLE: the panel's windows so titled that are on the screen now.
+showing() {
+  xdotool search --all --onlyvisible --pid "$PID" --name "^$1\$" || true
+}
+
+# expect_message WHAT: a message box shows; sets MESSAGE to its id.
+expect_message() {
+  MESSAGE=$(message_box)
+  if [ -n "$MESSAGE" ]; then echo "ok: $1"; else fail "$1: no message showed"; fi
+}
+
 # dialog_whole WINDOW PNG: all that stands on the white root is the dialog,
 # inside the window manager's frame when there is one.
 dialog_whole() {
-  set -- "$1" "$2" $(geometry "$1") $(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ,)
-  [ "$(box "$2" 1920 1080 0 0 white)" = "$(($5 + ${7:-0} + ${8:-0}))x$(($6 + ${9:-0} + ${10:-0}))+$(($3 - ${7:-0}))+$(($4 - ${9:-0}))" ]
+  png=$2
+  # shellcheck disable=SC2046
+  set -- $(geometry "$1") $(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ,) 0 0 0 0
+  x=$1 y=$2 width=$3 height=$4 left=$5 right=$6 top=$7 bottom=$8
+  [ "$(box "$png" 1920 1080 0 0 white)" = "$((width + left + right))x$((height + top + bottom))+$((x - left))+$((y - top))" ]
 }
 
 expect_dialog_whole() {
@@ -56,16 +70,9 @@ expect_dialog_whole() {
   if dialog_whole "$DIALOG" "$png"; then echo "ok: the dialog shows whole"; else fail "the dialog is not whole: $png"; fi
 }
 
-# settled_bytes FILE EXPECTED: the file's bytes once they are EXPECTED, or
-# as they are after ten seconds.
-settled_bytes() {
-  tries=0
-  while [ "$(bytes "$1")" != "$2" ] && [ "$tries" -lt 100 ]; do
-    sleep 0.1
-    tries=$((tries + 1))
-  done
-  bytes "$1"
-}
+holds() { [ "$(bytes "$1")" = "$2" ]; }
+has_focus() { [ "$(xdotool getwindowfocus)" = "$1" ]; }
+hidden() { ! shows "$1"; }
 
 # expect_note_then_end WHAT STORED: the closing note shows once the record
 # is stored; dismissing it ends the panel normally.
@@ -92,15 +99,6 @@ find_runner() {
   expect "the panel started the runner" "$(awk '{ print $4 }' "/proc/$RUNNER/stat")" "$PID"
 }
 
-# wait_hidden WINDOW: waits up to ten seconds for the window to leave the screen.
-wait_hidden() {
-  tries=0
-  while shows "$1" && [ "$tries" -lt 100 ]; do
-    sleep 0.1
-    tries=$((tries + 1))
-  done
-}
-
 # Under a window manager, as on a desktop: the dialog opens whole with the
 # focus, an empty Settings.dat appears, and the title bar's close box stores
 # the defaults, shows the note, and ends the panel.
@@ -123,8 +121,9 @@ scenario_save() {
   press Option5
   press Command2
   saved="00 00 ff ff 00 00 1e 00 00 00 00 00"
-  expect "Save stores Autoplay off and 30 minutes" "$(settled_bytes "$dir/Settings.dat" "$saved")" "$saved"
-  expect "Save says nothing" "$(message_box)" ""
+  wait_until holds "$dir/Settings.dat" "$saved" || true
+  expect "Save stores Autoplay off and 30 minutes" "$(bytes "$dir/Settings.dat")" "$saved"
+  expect "Save says nothing" "$(showing Pellavin)" ""
   expect_dialog_whole save
   press Command1
   expect_note_then_end "Close" "$saved"
@@ -172,15 +171,15 @@ scenario_unwritable_directory() {
   chmod 555 "$dir"
   start "$dir/Pellavin" unprivileged
   focus=Option1
-  expect "a message before the dialog" "$(message_box | sed 's/^[0-9][0-9]*$/shown/')" shown
-  expect "the dialog waits for it" "$(xdotool search --all --onlyvisible --pid "$PID" --name "^$dialog_title\$" || true)" ""
+  expect_message "a message before the dialog"
+  expect "the dialog waits for it" "$(showing "$dialog_title")" ""
   shot readonly-load >/dev/null
   key Return
   DIALOG=$(window_of "$PID" "$dialog_title")
   [ -n "$DIALOG" ] || { fail "no dialog after the message"; return; }
   expect_dialog_whole readonly-dialog
   press Command2
-  expect "Save says it could not store" "$(message_box | sed 's/^[0-9][0-9]*$/shown/')" shown
+  expect_message "Save says it could not store"
   shot readonly-save >/dev/null
   key Return
   # With no window manager, nothing gives the focus back: the user clicks the dialog.
@@ -188,11 +187,10 @@ scenario_unwritable_directory() {
   expect "the dialog stays after Save" "$(shows "$DIALOG" && echo yes)" yes
   expect "nothing was stored" "$(bytes "$dir/Settings.dat")" missing
   press Command1
-  question=$(message_box)
-  [ -n "$question" ] || { fail "Close did not ask"; return; }
+  expect_message "Close asks whether to close anyway"
   shot readonly-close >/dev/null
-  key Return  # Yes, the box's default button: close anyway
-  wait_hidden "$question"
+  key Return  # Yes, the box's default button
+  wait_until hidden "$MESSAGE" || true
   expect_note_then_end "closing anyway" missing
 }
 
@@ -222,14 +220,13 @@ scenario_window_manager_focus() {
   expect "the dialog has the focus" "$(xdotool getwindowfocus)" "$DIALOG"
   # "Preview" by a click on its middle: 1927.5 x 2947.5 twips into the dialog,
   # which is 4395 twips wide.
-  set -- $(geometry "$DIALOG")
-  xdotool mousemove --window "$DIALOG" $((19275 * $3 / 43950)) $((29475 * $3 / 43950)) click 1
+  width=$(geometry "$DIALOG" | cut -d' ' -f3)
+  xdotool mousemove --window "$DIALOG" $((19275 * width / 43950)) $((29475 * width / 43950)) click 1
   find_runner || return
   shot_when focus-runner shows_black_screen >/dev/null
   key x
   wait_gone "$RUNNER" || fail "the first key did not reach the runner"
-  tries=0
-  while [ "$(xdotool getwindowfocus)" != "$DIALOG" ] && [ "$tries" -lt 50 ]; do sleep 0.1; tries=$((tries + 1)); done
+  wait_until has_focus "$DIALOG" || true
   expect "the dialog has the focus again" "$(xdotool getwindowfocus)" "$DIALOG"
   close_box "$DIALOG"
   expect_note_then_end "the close box" "$defaults"
@@ -240,11 +237,12 @@ scenario_window_manager_focus() {
 # record of one store or the other, never a mix. (settings_robustness_tests
 # kills a tight loop of stores far more often; this is the real program.)
 scenario_killed_while_saving() {
+  changed() { ! holds "$@"; }
   dir=$(app_dir kill)
   random_off=$defaults
   random_on="00 00 00 00 00 00 0a 00 01 00 00 00"
   mixed=
-  for round in 1 2 3 4 5 6 7 8; do
+  for round in 1 2 3 4 5 6; do
     before=$(bytes "$dir/Settings.dat")
     open_panel "$dir" || return
     press Check3
@@ -254,12 +252,7 @@ scenario_killed_while_saving() {
     xdotool key --delay 0 --repeat 100 Tab Tab Tab Tab Tab space \
       shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab space &
     typist=$!
-    tries=0
-    while [ "$(bytes "$dir/Settings.dat")" = "$before" ]; do
-      tries=$((tries + 1))
-      [ "$tries" -le 100 ] || { fail "round $round: no store landed"; return; }
-      sleep 0.1
-    done
+    wait_until changed "$dir/Settings.dat" "$before" || { fail "round $round: no store landed"; return; }
     sleep "0.$(printf %03d $(($(od -An -N2 -tu2 /dev/urandom) % 700)))"
     kill -KILL "$PID"
     wait "$PID" || true

@@ -154,16 +154,16 @@ scenario_unwritable_directory() {
 # thousand in a burst end the game.
 scenario_clicks_off() {
   dir=$(app_dir clicks-off)
-  for no_resume_on_click in -1 5; do
+  for setting_and_clicks in -1:1000 5:1; do
+    no_resume_on_click=${setting_and_clicks%:*}
+    clicks=${setting_and_clicks#*:}
     record 0 0 "$no_resume_on_click" 10 0 0 >"$dir/Settings.dat"
     start "$dir/PellavinRun"
     window=$(window_of "$PID")
     [ -n "$window" ] || { fail "no window appeared"; return; }
     shot_when "clicks-off$no_resume_on_click" shows_black_screen >/dev/null
-    click 960 540
-    expect_playing "after a click with NoResumeOnClick $no_resume_on_click" "$PID"
-    xdotool click --repeat 1000 --delay 0 1
-    expect_playing "after 1000 clicks with NoResumeOnClick $no_resume_on_click" "$PID"
+    xdotool mousemove 960 540 click --repeat "$clicks" --delay 0 1
+    expect_playing "after $clicks click(s) with NoResumeOnClick $no_resume_on_click" "$PID"
     key x
     expect_ended "a key" "$PID"
   done
