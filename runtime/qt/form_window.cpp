@@ -4,8 +4,10 @@
 #include "runtime/core/command_button.h"
 #include "runtime/core/option_button.h"
 #include "runtime/core/text_box.h"
+#include "runtime/qt/canvas.h"
 #include "runtime/qt/keys.h"
 #include "runtime/qt/qt_platform.h"
+#include "runtime/qt/x11_canvas.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -60,6 +62,7 @@ FormWindow::FormWindow(runtime::Form& form)
     , clock_([this] { tick(); })
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    if (form_.design().border_style == runtime::BorderStyle::None) draw_natively_if_possible();
     for (Control* control : form_.controls()) {
         if (control->kind() == ControlKind::Shape) shapes_.push_back(static_cast<const runtime::Shape*>(control));
     }
@@ -79,6 +82,21 @@ FormWindow::~FormWindow()
 {
     form_.set_view(nullptr);
 }
+
+// A borderless game window on an X server draws its shapes with the
+// server's own requests instead of Qt's full-window image: the image of a
+// full screen is 8 MB to keep and to send, where a moving ball needs two
+// small fills.
+void FormWindow::draw_natively_if_possible()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    setAttribute(Qt::WA_PaintOnScreen);
+    setAttribute(Qt::WA_NoSystemBackground);
+    x11_ = X11Canvas::create(*this);
+    if (!x11_) setAttribute(Qt::WA_PaintOnScreen, false);
+}
+
+QPaintEngine* FormWindow::paintEngine() const { return x11_ ? nullptr : QWidget::paintEngine(); }
 
 QRect FormWindow::to_pixels(const runtime::Bounds& bounds) const
 {
@@ -263,6 +281,7 @@ void FormWindow::sync_widget(const Control& control)
 
 void FormWindow::form_changed()
 {
+    if (x11_) x11_->set_background(color(form_.BackColor()));
     const QRect client = to_pixels({0, 0, form_.Width(), form_.Height()});
     if (form_.design().border_style == runtime::BorderStyle::None) {
         resize(client.size());
@@ -327,10 +346,14 @@ void FormWindow::tick()
         clock_.stop();
         return;
     }
-    if (!moved_.isEmpty()) {
+    if (moved_.isEmpty()) return;
+    if (x11_) {
+        draw(*x11_, moved_);
+        x11_->flush();
+    } else {
         repaint(moved_);
-        moved_ = QRegion();
     }
+    moved_ = QRegion();
 }
 
 QRect FormWindow::shape_rect(const runtime::Shape& shape) const { return to_pixels(shape.bounds()); }
@@ -363,29 +386,34 @@ void FormWindow::paintEvent(QPaintEvent* event)
         grabKeyboard();
         keyboard_grabbed_ = true;
     }
-    QPainter painter(this);
-    const QColor back = color(form_.BackColor());
-    for (const QRect& rect : event->region()) painter.fillRect(rect, back);
-    for (const runtime::Shape* shape : shapes_) {
-        if (!shape->shown()) continue;
-        if (!event->region().intersects(shape_rect(*shape))) continue;
-        paint_shape(painter, *shape);
+    if (x11_) {
+        draw(*x11_, event->region());
+        x11_->flush();
+        return;
     }
+    QPainter painter(this);
+    PainterCanvas canvas(painter);
+    draw(canvas, event->region());
 }
 
-void FormWindow::paint_shape(QPainter& painter, const runtime::Shape& shape) const
+void FormWindow::draw(Canvas& canvas, const QRegion& region) const
 {
-    QRect rect = shape_rect(shape);
-    if (rect.width() <= 0 || rect.height() <= 0) return;
-    painter.setPen(QPen(color(shape.BorderColor()), 0));  // a one-pixel border
-    painter.setBrush(shape.fill_style() == runtime::FillStyle::Solid ? QBrush(color(shape.FillColor())) : Qt::NoBrush);
-    if (shape.figure() == runtime::ShapeKind::Circle) {
-        const int diameter = std::min(rect.width(), rect.height());
-        rect = QRect(rect.left() + (rect.width() - diameter) / 2, rect.top() + (rect.height() - diameter) / 2,
-            diameter, diameter);
-        painter.drawEllipse(rect.adjusted(0, 0, -1, -1));
-    } else {
-        painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    const QColor back = color(form_.BackColor());
+    for (const QRect& rect : region) canvas.fill(rect, back);
+    for (const runtime::Shape* shape : shapes_) {
+        const QRect rect = shape_rect(*shape);
+        if (!shape->shown() || rect.width() <= 0 || rect.height() <= 0 || !region.intersects(rect)) continue;
+        const std::optional<QColor> fill = shape->fill_style() == runtime::FillStyle::Solid
+            ? std::optional<QColor>(color(shape->FillColor()))
+            : std::nullopt;
+        if (shape->figure() == runtime::ShapeKind::Circle) {
+            const int diameter = std::min(rect.width(), rect.height());
+            const QRect square(rect.left() + (rect.width() - diameter) / 2, rect.top() + (rect.height() - diameter) / 2,
+                diameter, diameter);
+            canvas.draw_circle(square, fill, color(shape->BorderColor()));
+        } else {
+            canvas.draw_rectangle(rect, fill, color(shape->BorderColor()));
+        }
     }
 }
 

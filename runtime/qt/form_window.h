@@ -7,10 +7,14 @@
 #include <QRegion>
 #include <QWidget>
 
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
 namespace pellavin::qt_backend {
+
+class Canvas;
+class X11Canvas;
 
 // Draws a form and feeds it the user's input. Shapes are painted by the
 // window itself, repainting only the rectangles that changed; frames,
@@ -35,6 +39,7 @@ public:
     void timers_changed() override;
 
 protected:
+    QPaintEngine* paintEngine() const override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -51,7 +56,8 @@ private:
     void show_window();
     void shape_moved(const runtime::Shape& shape);
     QRect shape_rect(const runtime::Shape& shape) const;
-    void paint_shape(QPainter& painter, const runtime::Shape& shape) const;
+    void draw_natively_if_possible();
+    void draw(Canvas& canvas, const QRegion& region) const;
     QColor color(runtime::Color value) const;
     void tick();
 
@@ -61,6 +67,7 @@ private:
     std::unordered_map<const runtime::Control*, QWidget*> widgets_;
     std::vector<const runtime::Shape*> shapes_;
     std::unordered_map<const runtime::Shape*, QRect> painted_;
+    std::unique_ptr<X11Canvas> x11_;
     QRegion moved_;
     bool in_tick_ = false;
     bool pressed_ = false;

@@ -1,8 +1,4 @@
-#include "runner/form1.h"
-#include "runtime/qt/form_window.h"
-#include "runtime/qt/qt_platform.h"
-#include "tests/support/directory_platform.h"
-#include "tests/support/temp_dir.h"
+#include "tests/runner/runner_window_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,31 +10,14 @@ namespace pellavin::runner {
 namespace {
 
 // Real key and mouse events on the runner's real window.
-class RunnerInputTest : public ::testing::Test {
+class RunnerInputTest : public RunnerWindowFixture {
 protected:
-    void open(SettingsRecord settings)
-    {
-        real.set_end_action([this](int status) { ends.push_back(status); });
-        settings.Store(dir.file("Settings.dat"));
-        window.emplace(form);
-        form.load();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&*window));
-    }
-
     static SettingsRecord waiting_ball()
     {
         SettingsRecord settings;
         settings.NoAutoplay = -1;
         return settings;
     }
-
-    testing::TempDir dir;
-    qt_backend::QtPlatform real{"PellavinRun"};
-    testing::DirectoryPlatform platform{real, dir.path().string()};
-    runtime::ClockSeededRandom random;
-    Form1 form{platform, random};
-    std::optional<qt_backend::FormWindow> window;
-    std::vector<int> ends;
 };
 
 TEST_F(RunnerInputTest, ArrowKeysMoveTheBottomPaddleAndAutoRepeatsCount)

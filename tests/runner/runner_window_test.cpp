@@ -1,8 +1,4 @@
-#include "runner/form1.h"
-#include "runtime/qt/form_window.h"
-#include "runtime/qt/qt_platform.h"
-#include "tests/support/directory_platform.h"
-#include "tests/support/temp_dir.h"
+#include "tests/runner/runner_window_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,35 +11,22 @@
 namespace pellavin::runner {
 namespace {
 
-class RunnerWindowTest : public ::testing::Test {
+class RunnerWindowTest : public RunnerWindowFixture {
 protected:
-    RunnerWindowTest()
+    void SetUp() override
     {
-        real.set_end_action([this](int status) { ends.push_back(status); });
         // The still scene: nothing moves, so every pixel is where it starts.
         SettingsRecord record;
         record.GameType = 1;
-        record.Store(dir.file("Settings.dat"));
-        window.emplace(form);
-        form.load();
-        form.set_Visible(true);
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&*window));
+        open(record);
     }
 
-    // What the window system shows: the flushed backing store, not a fresh render.
+    // What the window system shows: the flushed window, not a fresh render.
     QImage shot()
     {
         QApplication::processEvents();
         return window->screen()->grabWindow(window->winId()).toImage();
     }
-
-    testing::TempDir dir;
-    qt_backend::QtPlatform real{"PellavinRun"};
-    testing::DirectoryPlatform platform{real, dir.path().string()};
-    runtime::ClockSeededRandom random;
-    Form1 form{platform, random};
-    std::optional<qt_backend::FormWindow> window;
-    std::vector<int> ends;
 };
 
 TEST_F(RunnerWindowTest, CoversTheWholeScreenInBlack)
