@@ -42,7 +42,7 @@ cleanup() {
 }
 
 run_scenario() {
-  for tool in xdotool import convert; do
+  for tool in xdotool xwininfo xprop import convert compare; do
     command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing (scripts/install-deps installs it)"; exit 1; }
   done
   [ -x "$E2E_BIN/PellavinRun" ] || { echo "FAIL: $E2E_BIN/PellavinRun has not been built"; exit 1; }
