@@ -52,7 +52,7 @@ void Form1::Form_Unload(int16_t& Cancel)
     try {
         Settings.Store(settings_path(App.Path()));
     } catch (const runtime::RuntimeError& error) {
-        const int answer = MsgBox(store_failure(error) + "\n\nClose anyway? Your changes will be lost.",
+        const int answer = MsgBox(store_failure(error) + "\n\nClose anyway, without saving the settings shown?",
             msg_box::kYesNo | msg_box::kExclamation);
         if (answer != msg_box::kYes) {
             Cancel = kKeepOpen;

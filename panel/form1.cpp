@@ -96,7 +96,7 @@ void Form1::Form_Load()
         Settings = SettingsRecord::Load(path);
     } catch (const runtime::RuntimeError& error) {
         // The dialog still opens, with the defaults, so the user can fix them.
-        MsgBox("The settings could not be read:\n\n" + error.detail() + "\n\nThe dialog shows the default settings.",
+        MsgBox("The settings file could not be opened:\n\n" + error.detail() + "\n\nThe dialog shows the default settings.",
             runtime::msg_box::kExclamation);
     }
     if (Settings.GameType == kPong) {
