@@ -16,8 +16,21 @@ constexpr mode_t kNewFileMode = 0666;  // narrowed by the user's umask
 
 bool refused_for_writing(int err) { return err == EACCES || err == EPERM || err == EROFS; }
 
-// Keeps only regular files: a pipe opened for reading would block the
-// program, a directory cannot hold a record.
+RuntimeError not_a_file(const std::string& path, mode_t mode)
+{
+    return RuntimeError(error_number::kPathFileAccess,
+        path + (S_ISDIR(mode) ? ": Is a directory" : ": not a regular file"));
+}
+
+// Only a regular file can hold a record: a pipe would block the program or
+// fail with an obscure reason, a directory cannot be written.
+void refuse_other_kinds(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) throw not_a_file(path, info.st_mode);
+}
+
+// The same check on what was opened, in case the path changed meanwhile.
 int keep_regular_file(int fd, const std::string& path)
 {
     struct stat info {};
@@ -28,8 +41,7 @@ int keep_regular_file(int fd, const std::string& path)
     }
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
-        throw RuntimeError(error_number::kPathFileAccess,
-            path + (S_ISDIR(info.st_mode) ? ": is a directory" : ": not a regular file"));
+        throw not_a_file(path, info.st_mode);
     }
     // Regular files never block; clear the flag so that writes are plain.
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -40,6 +52,7 @@ int keep_regular_file(int fd, const std::string& path)
 
 RecordFile RecordFile::open_for_read(const std::string& path)
 {
+    refuse_other_kinds(path);
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kOpenFlags, kNewFileMode);
     if (fd >= 0) return RecordFile(path, keep_regular_file(fd, path), Access::ReadWrite);
 
@@ -55,6 +68,7 @@ RecordFile RecordFile::open_for_read(const std::string& path)
 
 RecordFile RecordFile::open_for_write(const std::string& path)
 {
+    refuse_other_kinds(path);
     // A store never reads, so a file the user may write but not read takes it.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | kOpenFlags, kNewFileMode);
     if (fd < 0) throw os_error(path, errno);

@@ -24,32 +24,5 @@ TEST(SettingsRecord, SixLittleEndianFieldsInOrder)
     EXPECT_EQ(SettingsRecord::from_bytes(bytes), record);
 }
 
-TEST(SettingsRecord, StoreAndLoadGoThroughTheFile)
-{
-    testing::TempDir dir;
-    const std::string path = settings_path(dir.path().string());
-    EXPECT_EQ(path, dir.file("Settings.dat"));
-
-    write_file(path, std::string(12, '\0') + "tail that stays");
-    SettingsRecord record;
-    record.DelayMinutes = 45;
-    record.RandomColors = 2;
-    record.Store(path);
-    EXPECT_EQ(read_file(path).size(), 27u);
-    EXPECT_EQ(read_file(path).substr(12), "tail that stays");
-    EXPECT_EQ(SettingsRecord::Load(path), record);
-}
-
-TEST(SettingsRecord, AShortFileReadsAsZeroWhereItEnds)
-{
-    testing::TempDir dir;
-    const std::string path = dir.file("Settings.dat");
-    write_file(path, std::string("\x01\x00\xFF", 3));
-    const SettingsRecord record = SettingsRecord::Load(path);
-    EXPECT_EQ(record.GameType, 1);
-    EXPECT_EQ(record.NoAutoplay, 0x00FF);
-    EXPECT_EQ(record.NoResumeOnClick, 0);
-}
-
 }  // namespace
 }  // namespace pellavin
