@@ -249,16 +249,6 @@ TEST_F(PanelWindowTest, SaveWritesExactlyTheTwelveBytesOfTheEdits)
     EXPECT_EQ(form.Settings.NoAutoplay, 0);
 }
 
-TEST_F(PanelWindowTest, SaveKeepsTheLengthAndTailOfALongerFile)
-{
-    const std::string tail = "written by someone else";
-    write_file(settings_path, std::string(12, '\0') + tail);
-    open();
-    click(form.Check3);
-    click(form.Command2);
-    EXPECT_EQ(settings(), bytes({0, 0, 0, 0, 0, 0, 10, 0, 1, 0, 0, 0}) + tail);
-}
-
 TEST_F(PanelWindowTest, TypingSetsTheDelayAtEveryKeystrokeThatConverts)
 {
     open();
@@ -455,20 +445,6 @@ TEST_F(PanelWindowTest, AFailingStoreOnClosingAsksWhetherToCloseAnyway)
     EXPECT_EQ(boxes.seen[1].buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(boxes.seen[2].text, kClosingNote);
     EXPECT_EQ(ends, std::vector<int>{0});
-}
-
-TEST_F(PanelWindowTest, ASettingsFileThatCannotBeOpenedIsSaidThenTheDefaultsShow)
-{
-    std::filesystem::create_directory(settings_path);
-    open();
-    ASSERT_EQ(boxes.seen.size(), 1u);
-    EXPECT_TRUE(boxes.seen[0].text.contains(QString::fromStdString(settings_path)));
-    EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Warning);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(checked(form.Option4));
-    EXPECT_TRUE(checked(form.Check1));
-    EXPECT_EQ(text_box()->text(), "15");
-    EXPECT_TRUE(ends.empty());
 }
 
 }  // namespace
