@@ -4,6 +4,12 @@
 
 namespace pellavin::qt_backend {
 
+PainterCanvas::PainterCanvas(QPainter& painter, double device_pixel_ratio)
+    : painter_(painter)
+{
+    painter_.setWorldTransform(QTransform::fromScale(1.0 / device_pixel_ratio, 1.0 / device_pixel_ratio));
+}
+
 void PainterCanvas::fill(const QRect& rect, const QColor& color) { painter_.fillRect(rect, color); }
 
 void PainterCanvas::draw_rectangle(const QRect& rect, const std::optional<QColor>& fill, const QColor& border)

@@ -9,7 +9,7 @@ class QPainter;
 
 namespace pellavin::qt_backend {
 
-// Where a window draws its back colour and shapes.
+// Where a window draws its back colour and shapes, in device pixels.
 class Canvas {
 public:
     virtual ~Canvas() = default;
@@ -20,10 +20,12 @@ public:
     virtual void draw_circle(const QRect& rect, const std::optional<QColor>& fill, const QColor& border) = 0;
 };
 
-// Draws into Qt's backing store: any platform.
+// Draws into Qt's backing store: any platform. The painter's own scale
+// (the device pixel ratio) is undone, so that what is drawn lands on whole
+// device pixels at every scale.
 class PainterCanvas final : public Canvas {
 public:
-    explicit PainterCanvas(QPainter& painter) : painter_(painter) {}
+    PainterCanvas(QPainter& painter, double device_pixel_ratio);
     void fill(const QRect& rect, const QColor& color) override;
     void draw_rectangle(const QRect& rect, const std::optional<QColor>& fill, const QColor& border) override;
     void draw_circle(const QRect& rect, const std::optional<QColor>& fill, const QColor& border) override;

@@ -2,37 +2,43 @@
 
 #include "runtime/core/form.h"
 #include "runtime/core/shape.h"
+#include "runtime/qt/control_widgets.h"
+#include "runtime/qt/shape_scene.h"
 #include "runtime/qt/tick_clock.h"
 
 #include <QRegion>
 #include <QWidget>
 
 #include <memory>
-#include <unordered_map>
-#include <vector>
+#include <optional>
 
 namespace pellavin::qt_backend {
 
 class Canvas;
+class ScreenCovers;
 class X11Canvas;
 
-// Draws a form and feeds it the user's input. Shapes are painted by the
-// window itself, repainting only the rectangles that changed; frames,
-// labels, boxes, buttons and text boxes are Qt widgets bound to their
-// controls: a user's edit writes the control (raising its handler), and a
-// control's change updates the widget without raising anything twice.
+// Draws a form and feeds it the user's input. Shapes are drawn by the window
+// itself in device pixels, redrawing only what changed; frames, labels,
+// boxes, buttons and text boxes are Qt widgets bound to their controls. A
+// borderless window that covers the primary monitor is the game's: the
+// other monitors get black covers that belong to it.
 class FormWindow final : public QWidget, public runtime::FormView {
 public:
     explicit FormWindow(runtime::Form& form);
     ~FormWindow() override;
 
-    // Twips per pixel in this window: the screen's for a borderless window;
-    // for a dialog, as many fewer as the platform's font needs to show every
-    // caption whole.
-    double twips_per_pixel() const { return twips_per_pixel_; }
-    QRect to_pixels(const runtime::Bounds& bounds) const;
-    QWidget* widget_for(const runtime::Control& control) const;
+    // Twips per logical pixel in this window: the primary monitor's for a
+    // borderless window; for a dialog, as many fewer as the platform's font
+    // needs to show every caption whole.
+    double twips_per_pixel() const { return widgets_.twips_per_pixel(); }
+    QRect to_pixels(const runtime::Bounds& bounds) const { return widgets_.to_pixels(bounds); }
+    // Where a shape stands, in the window's device pixels.
+    QRect device_rect(const runtime::Shape& shape) const { return scene_.place_of(shape); }
+    QWidget* widget_for(const runtime::Control& control) const { return widgets_.widget_for(control); }
     const TickClock& clock() const { return clock_; }
+    // The black windows over the other monitors, while the game shows.
+    std::vector<QWidget*> covers() const;
 
     void form_changed() override;
     void control_changed(runtime::Control& control) override;
@@ -47,28 +53,22 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void create_widgets();
-    QWidget* create_widget(runtime::Control& control, QWidget* parent);
-    double scale_for_captions() const;
-    void apply_window_design();
-    void order_tabs();
-    void sync_widget(const runtime::Control& control);
-    void show_window();
-    void shape_moved(const runtime::Shape& shape);
-    QRect shape_rect(const runtime::Shape& shape) const;
     void draw_natively_if_possible();
-    void draw(Canvas& canvas, const QRegion& region) const;
-    QColor color(runtime::Color value) const;
+    void apply_window_design();
+    bool covers_primary_monitor() const;
+    void show_window();
+    DevicePixels device_pixels() const;
+    void redraw(const QRegion& device_region);
     void tick();
+    void after_event();
 
     runtime::Form& form_;
-    double twips_per_pixel_;
     TickClock clock_;
-    std::unordered_map<const runtime::Control*, QWidget*> widgets_;
-    std::vector<const runtime::Shape*> shapes_;
-    std::unordered_map<const runtime::Shape*, QRect> painted_;
     std::unique_ptr<X11Canvas> x11_;
-    QRegion moved_;
+    ControlWidgets widgets_;
+    ShapeScene scene_;
+    std::unique_ptr<ScreenCovers> covers_;
+    QRegion moved_;  // device pixels
     bool in_tick_ = false;
     bool pressed_ = false;
     bool keyboard_grabbed_ = false;

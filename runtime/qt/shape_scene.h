@@ -1,0 +1,50 @@
+#pragma once
+
+#include "runtime/core/form.h"
+#include "runtime/core/shape.h"
+#include "runtime/qt/device_pixels.h"
+
+#include <QColor>
+#include <QRegion>
+
+#include <unordered_map>
+#include <vector>
+
+namespace pellavin::qt_backend {
+
+class Canvas;
+
+// A colour of the form as Qt's; `window_color` stands for the system's dialog colour.
+QColor qt_color(runtime::Color value, const QColor& window_color);
+
+// The shapes of a form as they stand on its window, in device pixels: what
+// each last covered, what a change has left to redraw, and the drawing of
+// any part of the window onto a canvas.
+class ShapeScene {
+public:
+    ShapeScene(const runtime::Form& form, DevicePixels pixels);
+
+    const DevicePixels& pixels() const { return pixels_; }
+    // A new scale (the window moved to another screen): every place is
+    // taken again. Returns whether anything changed.
+    bool set_pixels(const DevicePixels& pixels);
+
+    // Where a shape covers now; empty while it is hidden.
+    QRect place_of(const runtime::Shape& shape) const;
+
+    // Notes a change of the shape; returns the device pixels to redraw: its
+    // old and its new place.
+    QRegion shape_changed(const runtime::Shape& shape);
+
+    // Draws the back colour over `device_region`, then every shape that
+    // meets it, in creation order.
+    void draw(Canvas& canvas, const QRegion& device_region, const QColor& window_color) const;
+
+private:
+    const runtime::Form& form_;
+    DevicePixels pixels_;
+    std::vector<const runtime::Shape*> shapes_;
+    std::unordered_map<const runtime::Shape*, QRect> placed_;
+};
+
+}  // namespace pellavin::qt_backend
