@@ -5,6 +5,7 @@
 #include "runtime/qt/keys.h"
 #include "runtime/qt/qt_platform.h"
 #include "runtime/qt/screen_covers.h"
+#include "runtime/qt/window_hints.h"
 #include "runtime/qt/x11_canvas.h"
 
 #include <QCloseEvent>
@@ -130,6 +131,8 @@ void FormWindow::show_window()
         covers_->show();
     } else {
         show();
+        const runtime::FormDesign& design = form_.design();
+        if (!design.min_button && !design.max_button) offer_only_move_and_close(*this);
     }
     raise();
     activateWindow();

@@ -105,9 +105,16 @@ void ScreenCovers::follow_screens()
     if (!shown_) return;
     QScreen* game = owner_.screen();
     covers_.erase(game);
+    bool added = false;
     for (QScreen* screen : QGuiApplication::screens()) {
-        if (screen != game && covers_.count(screen) == 0) add_cover(screen);
+        if (screen != game && covers_.count(screen) == 0) {
+            add_cover(screen);
+            added = true;
+        }
     }
+    // A monitor may overlap the game's (a mirrored one, or the whole X screen
+    // when it has no monitors of its own): the game stays above its cover.
+    if (added) owner_.raise();
 }
 
 void ScreenCovers::add_cover(QScreen* screen)

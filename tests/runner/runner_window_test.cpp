@@ -11,6 +11,18 @@
 namespace pellavin::runner {
 namespace {
 
+// What the window system shows: the flushed window, not a fresh render. The
+// offscreen platform grabs only a scaled screen's logical pixels: there,
+// the window draws its device pixels afresh.
+QImage shot(QWidget& window)
+{
+    QApplication::processEvents();
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") && window.devicePixelRatioF() != 1.0) {
+        return window.grab().toImage();
+    }
+    return window.screen()->grabWindow(window.winId()).toImage();
+}
+
 class RunnerWindowTest : public RunnerWindowFixture {
 protected:
     void SetUp() override
@@ -21,12 +33,6 @@ protected:
         open(record);
     }
 
-    // What the window system shows: the flushed window, not a fresh render.
-    QImage shot()
-    {
-        QApplication::processEvents();
-        return window->screen()->grabWindow(window->winId()).toImage();
-    }
 };
 
 TEST_F(RunnerWindowTest, CoversTheWholeScreenInBlack)
@@ -34,16 +40,18 @@ TEST_F(RunnerWindowTest, CoversTheWholeScreenInBlack)
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(window->geometry(), screen);
     EXPECT_EQ(window->twips_per_pixel(), 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInch());
-    const QImage image = shot();
-    EXPECT_EQ(image.size(), screen.size());
-    EXPECT_EQ(image.pixelColor(screen.width() - 1, screen.height() - 1), QColor(Qt::black));
+    const QImage image = shot(*window);
+    const QSize device = screen.size() * window->devicePixelRatioF();
+    EXPECT_EQ(image.size(), device);
+    EXPECT_EQ(image.pixelColor(device.width() - 1, device.height() - 1), QColor(Qt::black));
     EXPECT_EQ(image.pixelColor(400, 500), QColor(Qt::black));
 }
 
 TEST_F(RunnerWindowTest, DrawsTheBallAndPaddlesAtTheirPlaces)
 {
+    if (window->devicePixelRatioF() != 1.0) GTEST_SKIP() << "pixel places below assume 96 DPI";
     ASSERT_EQ(window->twips_per_pixel(), 15.0) << "pixel places below assume 96 DPI";
-    const QImage image = shot();
+    const QImage image = shot(*window);
     const QColor white(Qt::white);
     const QColor black(Qt::black);
     // Paddles: 145 by 17, corners included.
@@ -66,6 +74,50 @@ TEST_F(RunnerWindowTest, DrawsTheBallAndPaddlesAtTheirPlaces)
     EXPECT_EQ(image.pixelColor(112, 241), black);
 }
 
+// What is not black in `area` of the image, as one bounding box.
+QRect lit_box(const QImage& image, const QRect& area)
+{
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixelColor(x, y) != QColor(Qt::black)) box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+struct ScaledScene {
+    double ratio;
+    QRect top_paddle;
+    QRect ball;
+    QRect bottom_paddle;
+};
+
+// Run at the platform's scale (QT_SCALE_FACTOR, or Xft.dpi on an X server):
+// every edge lands on the device pixel its twips round to.
+TEST_F(RunnerWindowTest, TheStillSceneIsExactAtTheScreensScale)
+{
+    const ScaledScene scenes[] = {
+        {1.0, QRect(80, 0, 145, 17), QRect(104, 224, 17, 17), QRect(80, 312, 145, 17)},
+        {1.5, QRect(120, 0, 218, 26), QRect(156, 336, 26, 26), QRect(120, 468, 218, 26)},
+        {2.0, QRect(160, 0, 290, 34), QRect(208, 448, 34, 34), QRect(160, 624, 290, 34)},
+    };
+    const double ratio = window->devicePixelRatioF();
+    const ScaledScene* scene = nullptr;
+    for (const ScaledScene& each : scenes) {
+        if (each.ratio == ratio) scene = &each;
+    }
+    ASSERT_NE(scene, nullptr) << "no scene for the ratio " << ratio;
+    const QImage image = shot(*window);
+    const QSize device = QGuiApplication::primaryScreen()->geometry().size() * ratio;
+    ASSERT_EQ(image.size(), device);
+    const int ball_rows = scene->bottom_paddle.top() - scene->top_paddle.bottom() - 1;
+    EXPECT_EQ(lit_box(image, QRect(0, 0, device.width(), scene->top_paddle.bottom() + 1)), scene->top_paddle);
+    EXPECT_EQ(lit_box(image, QRect(0, scene->top_paddle.bottom() + 1, device.width(), ball_rows)), scene->ball);
+    EXPECT_EQ(lit_box(image, QRect(0, scene->bottom_paddle.top(), device.width(), device.height() - scene->bottom_paddle.top())),
+        scene->bottom_paddle);
+}
+
 TEST_F(RunnerWindowTest, HidesThePointerAndTheFrame)
 {
     EXPECT_EQ(window->cursor().shape(), Qt::BlankCursor);
@@ -80,12 +132,33 @@ TEST_F(RunnerWindowTest, HidesThePointerAndTheFrame)
 
 TEST_F(RunnerWindowTest, RepaintsWhatMoved)
 {
+    if (window->devicePixelRatioF() != 1.0) GTEST_SKIP() << "pixel places below assume 96 DPI";
     form.Ball.set_Left(15 * 300);
     form.Ball.set_FillColor(0x0000FF);  // red
-    const QImage image = shot();
+    const QImage image = shot(*window);
     EXPECT_EQ(image.pixelColor(112, 232), QColor(Qt::black)) << "the old place was not cleared";
     EXPECT_EQ(image.pixelColor(308, 232), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(300, 232), QColor(Qt::white)) << "the outline stays white";
+}
+
+class ServedRunnerWindowTest : public RunnerWindowFixture {
+protected:
+    void SetUp() override
+    {
+        // The serve puts the bottom paddle on the screen's bottom edge; the
+        // ball waits for an arrow key, so the paddle stays where it was put.
+        SettingsRecord record;
+        record.NoAutoplay = -1;
+        open(record);
+    }
+};
+
+TEST_F(ServedRunnerWindowTest, TheBottomPaddleEndsOnTheScreensLastRow)
+{
+    const QImage image = shot(*window);
+    const QRect paddle = window->device_rect(form.BottomPaddle);
+    EXPECT_EQ(paddle.bottom(), image.height() - 1);
+    EXPECT_EQ(lit_box(image, QRect(0, paddle.top() - 1, image.width(), image.height() - paddle.top() + 1)), paddle);
 }
 
 }  // namespace
