@@ -5,9 +5,14 @@
 #
 # The scenario script defines scenario_<name> functions and ends with
 # `run_scenario "$1"`. Environment: E2E_BIN, the directory of the built
-# programs; E2E_ARTIFACTS, where screenshots and logs are kept.
+# programs; E2E_TOOLS, of the test's own tools; E2E_ARTIFACTS, where
+# screenshots and logs are kept. A script may set e2e_screen (WIDTHxHEIGHT)
+# for an X screen of another size, or e2e_session=sway (and e2e_scale) for a
+# Wayland session instead of an X server, whose programs run as the
+# compositor's user.
 
 . "$(dirname "$0")/../../scripts/xvfb.sh"
+. "$(dirname "$0")/../../scripts/sway.sh"
 
 e2e_failures=0
 e2e_tmp=
@@ -35,6 +40,7 @@ expect() {
 cleanup() {
   for pid in $e2e_pids; do kill -9 "$pid" 2>/dev/null || true; done
   stop_xvfb
+  stop_sway
   if [ -n "$e2e_tmp" ]; then
     chmod -R u+w "$e2e_tmp" 2>/dev/null || true
     rm -rf "$e2e_tmp"
@@ -42,7 +48,9 @@ cleanup() {
 }
 
 run_scenario() {
-  for tool in xdotool xwininfo xprop import convert compare; do
+  if [ "${e2e_session:-x11}" = sway ]; then tools="grim wtype swaymsg convert compare"; else
+    tools="xdotool xwininfo xprop import convert compare"; fi
+  for tool in $tools; do
     command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing (scripts/install-deps installs it)"; exit 1; }
   done
   [ -x "$E2E_BIN/PellavinRun" ] || { echo "FAIL: $E2E_BIN/PellavinRun has not been built"; exit 1; }
@@ -50,14 +58,18 @@ run_scenario() {
   chmod 755 "$e2e_tmp"  # an unprivileged user must reach the programs below it
   trap cleanup EXIT
   trap 'exit 130' INT TERM
-  start_xvfb -wr || skip "no X server can run here (Xvfb did not start)"
-  mkdir -p "$e2e_tmp/xdg"
-  chmod 700 "$e2e_tmp/xdg"
-  export XDG_RUNTIME_DIR="$e2e_tmp/xdg"
+  if [ "${e2e_session:-x11}" = sway ]; then
+    start_sway "${e2e_scale:-1}" || skip "no Wayland compositor can run here (sway did not start)"
+  else
+    start_xvfb -wr ${e2e_screen:+-screen 0 ${e2e_screen}x24} || skip "no X server can run here (Xvfb did not start)"
+    mkdir -p "$e2e_tmp/xdg"
+    chmod 700 "$e2e_tmp/xdg"
+    export XDG_RUNTIME_DIR="$e2e_tmp/xdg"
+  fi
   artifacts=${E2E_ARTIFACTS:-$e2e_tmp/artifacts}/$1
   rm -rf "$artifacts"
   mkdir -p "$artifacts"
-  echo "scenario $1 on $DISPLAY; screenshots in $artifacts"
+  echo "scenario $1 on ${WAYLAND_DISPLAY:-$DISPLAY}; screenshots in $artifacts"
   "scenario_$1"
   if [ "$e2e_failures" -gt 0 ]; then
     echo "$e2e_failures check(s) failed"
@@ -215,6 +227,15 @@ wait_exit() {
   wait_gone "$1" || return 1
   STATUS=0
   wait "$1" || STATUS=$?
+}
+
+# expect_ended WHAT PID: the runner has ended, normally, within a few seconds.
+expect_ended() {
+  if wait_exit "$2"; then
+    expect "$1 ends the runner with status 0" "$STATUS" 0
+  else
+    fail "$1 did not end the runner"
+  fi
 }
 
 # record GameType NoAutoplay NoResumeOnClick DelayMinutes RandomColors

@@ -46,15 +46,6 @@ expect_playing() {
   fi
 }
 
-# expect_ended WHAT PID: the runner has ended, normally, within a few seconds.
-expect_ended() {
-  if wait_exit "$2"; then
-    expect "$1 ends the runner with status 0" "$STATUS" 0
-  else
-    fail "$1 did not end the runner"
-  fi
-}
-
 scenario_fresh_directory() {
   dir=$(app_dir fresh)
   expect "no settings file before the first start" "$(bytes "$dir/Settings.dat")" missing

@@ -1,0 +1,127 @@
+#!/bin/sh
+# The runner in a Wayland session (sway, headless) as a new user meets it:
+# `wayland.sh SCENARIO`. The compositor's background is white, so that
+# whatever the game fails to cover shows.
+set -eu
+. "$(dirname "$0")/harness.sh"
+
+e2e_session=sway
+case $1 in *_at_200_percent) e2e_scale=2 ;; esac
+
+# start_on_wayland PATH: the program in the session, its stderr kept; sets PID.
+start_on_wayland() {
+  stderr=$artifacts/$(basename "$1").stderr
+  spawn_as_wayland_user env QT_QPA_PLATFORM=wayland "$1" 2>"$stderr"
+  PID=$SPAWNED
+  e2e_pids="$e2e_pids $PID"
+}
+
+# has_window PID: the compositor shows a window of the process.
+has_window() {
+  as_wayland_user swaymsg -t get_tree | grep -Eq "\"pid\": ?$1[,}]"
+}
+
+# wshot NAME: a screenshot of the whole layout, from its top-left corner.
+wshot() {
+  png=$artifacts/$1.png
+  as_wayland_user grim - >"$png"
+  echo "$png"
+}
+
+# wshot_when NAME CONDITION...: as shot_when, with the compositor's screenshots.
+wshot_when() {
+  name=$1
+  shift
+  tries=0
+  while :; do
+    png=$(wshot "$name")
+    if "$@" "$png" || [ "$tries" -ge 10 ]; then break; fi
+    tries=$((tries + 1))
+    sleep 0.3
+  done
+  echo "$png"
+}
+
+# wkey KEY: a press and, a moment later, its release. wtype joins as a new
+# keyboard: the pause before lets the game take it before the press comes.
+wkey() {
+  as_wayland_user wtype -s 300 -P "$1" -s 100 -p "$1"
+}
+
+# A pointer of the session's own, where it has none: hold_pointer X Y W H
+# keeps it at (X, Y) of a W x H layout until release_pointer.
+hold_pointer() {
+  spawn_as_wayland_user "$E2E_TOOLS/wl_pointer" hold "$@"
+  pointer=$SPAWNED
+  e2e_pids="$e2e_pids $pointer"
+  sleep 0.3
+}
+
+release_pointer() {
+  kill "$pointer" 2>/dev/null || true
+  wait "$pointer" 2>/dev/null || true
+}
+
+# The still scene, exact, with the pointer held over the game: an arrow
+# would show beside the ball.
+still_scene() {
+  scene=$1
+  dir=$(app_dir still)
+  record 1 0 0 10 0 0 >"$dir/Settings.dat"
+  hold_pointer 700 500 1920 1080
+  start_on_wayland "$dir/PellavinRun"
+  wait_until has_window "$PID" || { fail "no window appeared"; return; }
+  shows_scene() { [ "$(box "$1" 1920 1080 0 0)" = "$scene" ]; }
+  png=$(wshot_when still shows_scene)
+  expect "the still scene, and no pointer over it" "$(box "$png" 1920 1080 0 0)" "$scene"
+  release_pointer
+  wkey Escape
+  expect_ended "Escape" "$PID"
+}
+
+# At 100 % the scene is the X server's; at 200 % every edge in device pixels
+# is twice as far, and the bottom paddle ends on its row 657.
+scenario_still_scene() { still_scene 145x329+80+0; }
+scenario_still_scene_at_200_percent() { still_scene 290x658+160+0; }
+
+# With the defaults the game plays; a key ends it.
+scenario_key_ends() {
+  dir=$(app_dir play)
+  : >"$dir/Settings.dat"
+  start_on_wayland "$dir/PellavinRun"
+  wait_until has_window "$PID" || { fail "no window appeared"; return; }
+  black() { [ "$(convert "$1" -format '%[fx:mean < 0.01]' info:)" = 1 ]; }
+  before=$(wshot_when playing black)
+  sleep 0.5
+  after=$(wshot playing-after)
+  moved=$(compare -metric AE "$before" "$after" null: 2>&1 | awk '{ print int($1) }')
+  if black "$after" && [ "$moved" -gt 0 ]; then echo "ok: the game plays full-screen"; else fail "no game plays: $before, $after"; fi
+  expect "a paddle on the bottom edge" "$(box "$after" 1920 17 0 1063 | sed 's/^145x17+[0-9]*+1063$/paddle/')" paddle
+  wkey x
+  expect_ended "a key" "$PID"
+}
+
+# A second output, left of the first: it is covered in black, with no
+# pointer over it, and a click on it is a click on the game.
+scenario_two_outputs() {
+  as_wayland_user swaymsg create_output >/dev/null
+  as_wayland_user swaymsg -- output HEADLESS-2 mode 1280x1024 position -1280 0 >/dev/null
+  dir=$(app_dir two)
+  record 1 0 0 10 0 0 >"$dir/Settings.dat"
+  # The layout runs from x -1280 to 1920.
+  hold_pointer 600 500 3200 1080
+  start_on_wayland "$dir/PellavinRun"
+  wait_until has_window "$PID" || { fail "no window appeared"; return; }
+  # In the screenshot the second output comes first.
+  shows_scene() { [ "$(box "$1" 1920 1080 1280 0)" = 145x329+1360+0 ]; }
+  covered() { [ "$(box "$1" 1280 1024 0 0)" = none ]; }
+  png=$(wshot_when two shows_scene)
+  expect "the game on the first output" "$(box "$png" 1920 1080 1280 0)" 145x329+1360+0
+  png=$(wshot_when two-covered covered)
+  expect "the second output is black, with no pointer over it" "$(box "$png" 1280 1024 0 0)" none
+  release_pointer
+  as_wayland_user "$E2E_TOOLS/wl_pointer" click 700 300 3200 1080
+  expect_ended "a click on the second output" "$PID"
+}
+
+run_scenario "$1"
