@@ -93,6 +93,8 @@ int main(int argc, char** argv)
     wl_proxy_marshal(pointer, kFrame);
     if (strcmp(argv[1], "click") == 0) {
         wl_display_roundtrip(display);
+        /* The window under the pointer takes its entry before the press. */
+        usleep(200 * 1000);
         wl_proxy_marshal(pointer, kButton, 1, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
         wl_proxy_marshal(pointer, kFrame);
         wl_display_roundtrip(display);
