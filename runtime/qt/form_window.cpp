@@ -4,6 +4,7 @@
 #include "runtime/core/command_button.h"
 #include "runtime/core/option_button.h"
 #include "runtime/core/text_box.h"
+#include "runtime/qt/accessibility.h"
 #include "runtime/qt/canvas.h"
 #include "runtime/qt/keys.h"
 #include "runtime/qt/qt_platform.h"
@@ -61,6 +62,7 @@ FormWindow::FormWindow(runtime::Form& form)
     , twips_per_pixel_(QtPlatform::screen_twips_per_pixel())
     , clock_([this] { tick(); })
 {
+    describe_form_widgets();
     setAttribute(Qt::WA_OpaquePaintEvent);
     if (form_.design().border_style == runtime::BorderStyle::None) draw_natively_if_possible();
     for (Control* control : form_.controls()) {

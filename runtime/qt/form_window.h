@@ -33,6 +33,7 @@ public:
     QRect to_pixels(const runtime::Bounds& bounds) const;
     QWidget* widget_for(const runtime::Control& control) const;
     const TickClock& clock() const { return clock_; }
+    bool is_dialog() const { return form_.design().border_style != runtime::BorderStyle::None; }
 
     void form_changed() override;
     void control_changed(runtime::Control& control) override;
