@@ -166,7 +166,9 @@ QWidget* FormWindow::create_widget(Control& control, QWidget* parent)
         auto& text_box = static_cast<runtime::TextBox&>(control);
         auto* widget = new QLineEdit(parent);
         widget->setMaxLength(std::numeric_limits<int>::max());
-        connect(widget, &QLineEdit::textEdited, this, [this, &text_box](const QString& text) {
+        // Every change but the control's own (written with signals blocked):
+        // typing, and text that assistive technology puts in.
+        connect(widget, &QLineEdit::textChanged, this, [this, &text_box](const QString& text) {
             const QByteArray utf8 = text.toUtf8();
             form_.dispatch([&text_box, &utf8] { text_box.set_Text(std::string(utf8.constData(), utf8.size())); });
             sync_widget(text_box);
