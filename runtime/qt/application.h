@@ -2,6 +2,7 @@
 
 #include "runtime/core/form.h"
 #include "runtime/core/random.h"
+#include "runtime/qt/desktop_bus.h"
 #include "runtime/qt/qt_platform.h"
 
 #include <QApplication>
@@ -14,7 +15,7 @@ namespace pellavin::qt_backend {
 // program's one random sequence, and the running of its start-up form.
 class Application {
 public:
-    Application(int& argc, char** argv, const std::string& program_name);
+    Application(int& argc, char** argv, const std::string& program_name, DesktopBus bus = DesktopBus::Use);
 
     QtPlatform& platform() { return platform_; }
     runtime::RandomSequence& random() { return random_; }

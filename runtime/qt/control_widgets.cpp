@@ -4,6 +4,7 @@
 #include "runtime/core/command_button.h"
 #include "runtime/core/option_button.h"
 #include "runtime/core/text_box.h"
+#include "runtime/qt/accessibility.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -57,6 +58,7 @@ ControlWidgets::ControlWidgets(runtime::Form& form, QWidget& window, double twip
     , window_(window)
     , twips_per_pixel_(twips_per_pixel)
 {
+    describe_form_widgets();
     create_shown_widgets();
     order_tabs();
 }
@@ -145,7 +147,9 @@ QWidget* ControlWidgets::create_widget(Control& control, QWidget& parent)
         auto& text_box = static_cast<runtime::TextBox&>(control);
         auto* widget = new QLineEdit(&parent);
         widget->setMaxLength(std::numeric_limits<int>::max());
-        QObject::connect(widget, &QLineEdit::textEdited, widget, [this, &text_box](const QString& text) {
+        // Every change but the control's own (written with signals blocked):
+        // typing, and text that assistive technology puts in.
+        QObject::connect(widget, &QLineEdit::textChanged, widget, [this, &text_box](const QString& text) {
             const QByteArray utf8 = text.toUtf8();
             form_.dispatch([&text_box, &utf8] { text_box.set_Text(std::string(utf8.constData(), utf8.size())); });
             sync(text_box);

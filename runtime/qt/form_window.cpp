@@ -17,8 +17,6 @@
 namespace pellavin::qt_backend {
 namespace {
 
-bool borderless(const runtime::Form& form) { return form.design().border_style == runtime::BorderStyle::None; }
-
 QString text_of(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 }  // namespace
@@ -30,7 +28,7 @@ FormWindow::FormWindow(runtime::Form& form)
     , scene_(form, DevicePixels(QtPlatform::screen_twips_per_pixel(), devicePixelRatioF()))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    if (borderless(form_)) {
+    if (!is_dialog()) {
         draw_natively_if_possible();
         covers_ = std::make_unique<ScreenCovers>(*this, ScreenCovers::Input{
             [this](QKeyEvent& event) { keyPressEvent(&event); },
@@ -75,7 +73,7 @@ void FormWindow::apply_window_design()
 {
     const runtime::FormDesign& design = form_.design();
     Qt::WindowFlags flags = Qt::Window;
-    if (borderless(form_)) {
+    if (!is_dialog()) {
         flags |= Qt::FramelessWindowHint;
         setFocusPolicy(Qt::StrongFocus);  // the window itself takes every key
     } else {
@@ -99,7 +97,7 @@ void FormWindow::form_changed()
 {
     if (x11_) x11_->set_background(qt_color(form_.BackColor(), palette().color(QPalette::Window)));
     const QRect client = to_pixels({0, 0, form_.Width(), form_.Height()});
-    if (borderless(form_)) {
+    if (!is_dialog()) {
         resize(client.size());
     } else {
         setFixedSize(client.size());
@@ -120,7 +118,7 @@ bool FormWindow::covers_primary_monitor() const
 {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const runtime::FormDesign& design = form_.design();
-    return borderless(form_) && design.start_up_position == runtime::StartUpPosition::Manual
+    return !is_dialog() && design.start_up_position == runtime::StartUpPosition::Manual
         && pos() == screen.topLeft() && width() >= screen.width() && height() >= screen.height();
 }
 

@@ -39,6 +39,7 @@ public:
     const TickClock& clock() const { return clock_; }
     // The black windows over the other monitors, while the game shows.
     std::vector<QWidget*> covers() const;
+    bool is_dialog() const { return form_.design().border_style != runtime::BorderStyle::None; }
 
     void form_changed() override;
     void control_changed(runtime::Control& control) override;
