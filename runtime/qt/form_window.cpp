@@ -5,6 +5,7 @@
 #include "runtime/qt/keys.h"
 #include "runtime/qt/qt_platform.h"
 #include "runtime/qt/screen_covers.h"
+#include "runtime/qt/wayland_surface.h"
 #include "runtime/qt/window_hints.h"
 #include "runtime/qt/x11_canvas.h"
 
@@ -59,11 +60,21 @@ void FormWindow::draw_natively_if_possible()
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
     setAttribute(Qt::WA_PaintOnScreen);
     setAttribute(Qt::WA_NoSystemBackground);
-    x11_ = X11Canvas::create(*this);
-    if (!x11_) setAttribute(Qt::WA_PaintOnScreen, false);
+    native_ = X11Canvas::create(*this);
+    paints_on_screen_ = native_ != nullptr;
+    if (!paints_on_screen_) setAttribute(Qt::WA_PaintOnScreen, false);
 }
 
-QPaintEngine* FormWindow::paintEngine() const { return x11_ ? nullptr : QWidget::paintEngine(); }
+// On Wayland the game draws on a surface of its own above the window, once
+// the window has one to put it on. Qt's image of the window is drawn once,
+// in the back colour, and stays below.
+void FormWindow::draw_on_wayland_if_possible()
+{
+    wayland_tried_ = true;
+    native_ = WaylandSurface::create(*this);
+}
+
+QPaintEngine* FormWindow::paintEngine() const { return paints_on_screen_ ? nullptr : QWidget::paintEngine(); }
 
 std::vector<QWidget*> FormWindow::covers() const { return covers_ ? covers_->windows() : std::vector<QWidget*>{}; }
 
@@ -95,7 +106,7 @@ void FormWindow::apply_window_design()
 
 void FormWindow::form_changed()
 {
-    if (x11_) x11_->set_background(qt_color(form_.BackColor(), palette().color(QPalette::Window)));
+    if (native_) native_->set_background(qt_color(form_.BackColor(), palette().color(QPalette::Window)));
     const QRect client = to_pixels({0, 0, form_.Width(), form_.Height()});
     if (!is_dialog()) {
         resize(client.size());
@@ -145,6 +156,16 @@ void FormWindow::control_changed(runtime::Control& control)
     const QRegion changed = scene_.shape_changed(static_cast<const runtime::Shape&>(control));
     if (in_tick_) {
         moved_ += changed;
+    } else if (native_) {
+        // Drawn once the event that moved it is over, with whatever else it moved.
+        moved_ += changed;
+        if (!redraw_posted_) {
+            redraw_posted_ = true;
+            QMetaObject::invokeMethod(this, [this] {
+                redraw_posted_ = false;
+                draw_moved();
+            }, Qt::QueuedConnection);
+        }
     } else {
         update(scene_.pixels().to_logical(changed));
     }
@@ -170,19 +191,18 @@ void FormWindow::tick()
         after_event();
         return;
     }
-    if (moved_.isEmpty()) return;
-    if (x11_) {
-        redraw(moved_);
+    draw_moved();
+}
+
+void FormWindow::draw_moved()
+{
+    if (moved_.isEmpty() || form_.ended()) return;
+    if (native_) {
+        native_->redraw(scene_, moved_, palette().color(QPalette::Window));
     } else {
         repaint(scene_.pixels().to_logical(moved_));
     }
     moved_ = QRegion();
-}
-
-void FormWindow::redraw(const QRegion& device_region)
-{
-    scene_.draw(*x11_, device_region, palette().color(QPalette::Window));
-    x11_->flush();
 }
 
 // After the end nothing of the program may show, however the platform ends it.
@@ -203,11 +223,20 @@ void FormWindow::paintEvent(QPaintEvent* event)
     }
     const bool rescaled = scene_.set_pixels(device_pixels());
     const QRegion logical = rescaled ? QRegion(rect()) : event->region();
-    if (x11_) {
-        redraw(scene_.pixels().to_device(logical));
+    if (paints_on_screen_) {
+        native_->redraw(scene_, scene_.pixels().to_device(logical), palette().color(QPalette::Window));
         return;
     }
+    if (!is_dialog() && !wayland_tried_) draw_on_wayland_if_possible();
     QPainter painter(this);
+    if (native_) {
+        painter.fillRect(event->rect(), qt_color(form_.BackColor(), palette().color(QPalette::Window)));
+        if (rescaled || !drawn_natively_) {
+            native_->redraw(scene_, QRect(QPoint(0, 0), size() * devicePixelRatioF()), palette().color(QPalette::Window));
+            drawn_natively_ = true;
+        }
+        return;
+    }
     PainterCanvas canvas(painter, scene_.pixels().device_pixel_ratio());
     scene_.draw(canvas, scene_.pixels().to_device(logical), palette().color(QPalette::Window));
 }

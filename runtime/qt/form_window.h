@@ -14,9 +14,8 @@
 
 namespace pellavin::qt_backend {
 
-class Canvas;
+class NativeSurface;
 class ScreenCovers;
-class X11Canvas;
 
 // Draws a form and feeds it the user's input. Shapes are drawn by the window
 // itself in device pixels, redrawing only what changed; frames, labels,
@@ -55,22 +54,27 @@ protected:
 
 private:
     void draw_natively_if_possible();
+    void draw_on_wayland_if_possible();
     void apply_window_design();
     bool covers_primary_monitor() const;
     void show_window();
     DevicePixels device_pixels() const;
-    void redraw(const QRegion& device_region);
+    void draw_moved();
     void tick();
     void after_event();
 
     runtime::Form& form_;
     TickClock clock_;
-    std::unique_ptr<X11Canvas> x11_;
+    std::unique_ptr<NativeSurface> native_;
+    bool paints_on_screen_ = false;  // the X server draws the window
+    bool wayland_tried_ = false;
+    bool drawn_natively_ = false;
     ControlWidgets widgets_;
     ShapeScene scene_;
     std::unique_ptr<ScreenCovers> covers_;
     QRegion moved_;  // device pixels
     bool in_tick_ = false;
+    bool redraw_posted_ = false;
     bool pressed_ = false;
     bool keyboard_grabbed_ = false;
 };

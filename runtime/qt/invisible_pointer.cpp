@@ -1,7 +1,5 @@
 #include "runtime/qt/invisible_pointer.h"
 
-#include <QBitmap>
-#include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWidget>
@@ -11,34 +9,21 @@ namespace {
 
 class BlankOnEnter final : public QObject {
 public:
-    explicit BlankOnEnter(QWidget& window)
-        : QObject(&window)
-        , window_(window)
-        , transparent_(transparent_image(), transparent_image())
-    {
-    }
+    explicit BlankOnEnter(QWidget& window) : QObject(&window), window_(window) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (watched == &window_ && event->type() == QEvent::Enter) {
-            // Setting the same shape again is ignored: go through another
-            // cursor that cannot be seen either, so no arrow ever shows.
-            window_.setCursor(transparent_);
+            // Setting the same shape again is ignored: clear it first. Both
+            // requests leave together, before the compositor draws again.
+            window_.unsetCursor();
             window_.setCursor(Qt::BlankCursor);
         }
         return false;
     }
 
 private:
-    static QBitmap transparent_image()
-    {
-        QBitmap bitmap(1, 1);
-        bitmap.clear();
-        return bitmap;
-    }
-
     QWidget& window_;
-    QCursor transparent_;
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "runtime/qt/x11_canvas.h"
 
+#include "runtime/qt/shape_scene.h"
+
 #include <QGuiApplication>
 #include <QWidget>
 
@@ -124,6 +126,12 @@ void X11Canvas::draw_circle(const QRect& rect, const std::optional<QColor>& fill
     }
     use_color(border);
     xcb_poly_arc(connection_, window_, gc_, 1, &arc);
+}
+
+void X11Canvas::redraw(const ShapeScene& scene, const QRegion& device_region, const QColor& window_color)
+{
+    scene.draw(*this, device_region, window_color);
+    flush();
 }
 
 void X11Canvas::flush() { xcb_flush(connection_); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/qt/canvas.h"
+#include "runtime/qt/native_surface.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,7 +15,7 @@ namespace pellavin::qt_backend {
 // requests: no image of the window is kept or sent, so a moving shape costs
 // a few small requests, and the server clears exposed areas itself to the
 // window's background colour.
-class X11Canvas final : public Canvas {
+class X11Canvas final : public Canvas, public NativeSurface {
 public:
     // Nothing when the application is not on an X server.
     static std::unique_ptr<X11Canvas> create(QWidget& window);
@@ -23,7 +24,8 @@ public:
     X11Canvas& operator=(const X11Canvas&) = delete;
 
     // The colour the server paints where nothing has been drawn yet.
-    void set_background(const QColor& color);
+    void set_background(const QColor& color) override;
+    void redraw(const ShapeScene& scene, const QRegion& device_region, const QColor& window_color) override;
 
     void fill(const QRect& rect, const QColor& color) override;
     void draw_rectangle(const QRect& rect, const std::optional<QColor>& fill, const QColor& border) override;
