@@ -61,6 +61,12 @@ game_by() {
   return 1
 }
 
+# game_a_delay_after_mark DIR: no game until shortly before a delay has
+# passed since the mark, then one; sets GAME.
+game_a_delay_after_mark() {
+  no_game_until "$1" $((minute - early)) && game_by "$1" $((minute + grace))
+}
+
 # expect_game_shows NAME: the runner's black screen, by screenshot.
 expect_game_shows() {
   png=$(shot_when "$1" shows_black_screen)
@@ -101,12 +107,10 @@ scenario_comes_on() {
   dir=$(idle_dir comes_on 0 0 0 1 0 0)
   watch_in "$dir"
   mark
-  no_game_until "$dir" $((minute - early)) || return
-  game_by "$dir" $((minute + grace)) || return
+  game_a_delay_after_mark "$dir" || return
   expect_game_shows on_time
   end_game_with_key
-  no_game_until "$dir" $((minute - early)) || return
-  game_by "$dir" $((minute + grace)) || return
+  game_a_delay_after_mark "$dir" || return
   expect_game_shows after_key
   expect "one game at a time" "$(runners "$dir" | wc -l)" 1
 }
@@ -122,8 +126,7 @@ scenario_input_pushes_back() {
   no_game_until "$dir" $((minute / 2)) || return
   xset s reset
   MARK=$(now_ms)
-  no_game_until "$dir" $((minute - early)) || return
-  game_by "$dir" $((minute + grace)) || return
+  game_a_delay_after_mark "$dir" || return
 }
 
 # "Enable Screensaver" off: never a game. Switched on as the panel saves
@@ -152,8 +155,7 @@ scenario_suspended() {
   no_game_until "$dir" $((minute + 2 * grace)) || return
   kill "$suspender"
   MARK=$(now_ms)
-  no_game_until "$dir" $((minute - early)) || return
-  game_by "$dir" $((minute + grace)) || return
+  game_a_delay_after_mark "$dir" || return
 }
 
 # A game already running from the directory (a Preview) when the delay
@@ -244,8 +246,7 @@ scenario_sway() {
   e2e_pids="$e2e_pids $!"
   in_sway wtype -P Shift_L -s 100 -p Shift_L
   MARK=$(now_ms)
-  no_game_until "$dir" $((minute - early)) || return
-  game_by "$dir" $((minute + grace)) || return
+  game_a_delay_after_mark "$dir" || return
   png=$artifacts/sway_on_time.png
   tries=0
   until in_sway grim - >"$png" 2>/dev/null && shows_black_screen "$png"; do
