@@ -27,8 +27,9 @@ bool runs_program(pid_t pid, const std::string& path)
     return program == path || program == path + " (deleted)";
 }
 
-}  // namespace
-
+// A pidfd of a running process whose program is `path` (a program deleted
+// or replaced since it started included), or -1 when there is none. Only
+// the user's own processes show their program.
 int open_running_program(const std::string& path)
 {
     std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
@@ -47,6 +48,8 @@ int open_running_program(const std::string& path)
     }
     return -1;
 }
+
+}  // namespace
 
 RunnerProcess::RunnerProcess(std::string path)
     : path_(std::move(path))

@@ -30,9 +30,4 @@ private:
     pid_t child_ = 0;  // 0 when the runner is not ours to reap
 };
 
-// A pidfd of a running process whose program is `path` (a program deleted
-// or replaced since it started included), or -1 when there is none. Only
-// the user's own processes show their program.
-int open_running_program(const std::string& path);
-
 }  // namespace pellavin::idle

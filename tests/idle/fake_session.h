@@ -28,22 +28,21 @@ public:
     void watch(Milliseconds delay, Count count) override
     {
         ++watches;
+        watching_ = true;
         delay_ = delay;
-        const Milliseconds from = count == Count::FromNow ? std::max(clock_.now, last_input_) : last_input_;
-        due_ = from + delay;
+        due_ = (count == Count::FromNow ? std::max(clock_.now, last_input_) : last_input_) + delay;
     }
 
     void stop() override
     {
+        watching_ = false;
         due_.reset();
-        idle_ = false;
     }
 
     void input()
     {
         last_input_ = clock_.now;
-        if (due_ || idle_) due_ = clock_.now + delay_;
-        idle_ = false;
+        if (watching_) due_ = clock_.now + delay_;
     }
 
     // Moves the clock to `time`, reporting idle where the delay is reached.
@@ -52,8 +51,7 @@ public:
         while (due_ && *due_ <= time) {
             clock_.now = std::max(clock_.now, *due_);
             due_.reset();
-            idle_ = true;
-            if (on_idle) on_idle();
+            on_idle();
         }
         clock_.now = std::max(clock_.now, time);
     }
@@ -65,7 +63,7 @@ private:
     Milliseconds last_input_{0};
     Milliseconds delay_{0};
     std::optional<Milliseconds> due_;
-    bool idle_ = false;
+    bool watching_ = false;
 };
 
 // Starts nothing: answers with the outcomes given, Started once they run

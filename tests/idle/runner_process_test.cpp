@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <poll.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace pellavin::idle {
 namespace {
 
+using Outcome = GameStarter::Outcome;
 using testing::ChildProcess;
 using testing::TempDir;
 namespace fs = std::filesystem;
@@ -24,44 +26,10 @@ std::string runner_in(const TempDir& dir, const std::string& program)
     return path;
 }
 
-// Until the child has exec'd the program.
-void wait_until_running(const std::string& path)
-{
-    for (int i = 0; i < 100; ++i) {
-        const int pidfd = open_running_program(path);
-        if (pidfd >= 0) {
-            close(pidfd);
-            return;
-        }
-        usleep(20'000);
-    }
-}
-
 bool readable_within_seconds(int fd, int seconds)
 {
     pollfd ready{fd, POLLIN, 0};
     return poll(&ready, 1, seconds * 1000) == 1;
-}
-
-TEST(RunningRunner, OnlyOneFromTheSameDirectoryCounts)
-{
-    TempDir here;
-    TempDir elsewhere;
-    const std::string runner = runner_in(here, "/bin/sleep");
-    const std::string other = runner_in(elsewhere, "/bin/sleep");
-    EXPECT_EQ(open_running_program(runner), -1);
-
-    ChildProcess playing({other, "30"}, {});
-    EXPECT_EQ(open_running_program(runner), -1) << "a runner of another directory counted";
-    ChildProcess preview({runner, "30"}, {});
-    wait_until_running(runner);
-    fs::remove(runner);  // replaced by a new install, say: still the same game running
-    const int pidfd = open_running_program(runner);
-    ASSERT_GE(pidfd, 0);
-
-    preview.send(SIGTERM);
-    EXPECT_TRUE(readable_within_seconds(pidfd, 10)) << "its end went unseen";
-    close(pidfd);
 }
 
 TEST(RunnerProcess, StartsTheRunnerWatchesItAndReapsIt)
@@ -69,28 +37,36 @@ TEST(RunnerProcess, StartsTheRunnerWatchesItAndReapsIt)
     TempDir dir;
     RunnerProcess missing(fs::canonical(dir.path()).string() + "/PellavinRun");
     const GameStarter::Result failed = missing.start();
-    EXPECT_EQ(failed.outcome, GameStarter::Outcome::Failed);
+    EXPECT_EQ(failed.outcome, Outcome::Failed);
     EXPECT_NE(failed.problem.find("/PellavinRun: No such file or directory"), std::string::npos) << failed.problem;
-    EXPECT_EQ(missing.fd(), -1);
 
     RunnerProcess runner(runner_in(dir, "/bin/true"));
-    ASSERT_EQ(runner.start().outcome, GameStarter::Outcome::Started);
+    ASSERT_EQ(runner.start().outcome, Outcome::Started);
     ASSERT_TRUE(readable_within_seconds(runner.fd(), 10));
     runner.ended();
-    EXPECT_EQ(runner.fd(), -1);
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a finished runner was left unreaped";
 }
 
-TEST(RunnerProcess, AGameAlreadyRunningIsWatchedNotStartedAgain)
+// Only a game from the watcher's own directory counts, even one whose
+// program has been replaced since it started; it is watched, not doubled.
+TEST(RunnerProcess, AGameRunningFromTheSameDirectoryIsWatchedNotStartedAgain)
 {
-    TempDir dir;
-    const std::string path = runner_in(dir, "/bin/sleep");
+    TempDir here;
+    TempDir elsewhere;
+    const std::string path = runner_in(here, "/bin/sleep");
+    ChildProcess other({runner_in(elsewhere, "/bin/sleep"), "30"}, {});
     ChildProcess preview({path, "30"}, {});
-    wait_until_running(path);
+    for (int i = 0; i < 100 && fs::read_symlink("/proc/" + std::to_string(preview.pid()) + "/exe") != path; ++i) {
+        usleep(20'000);  // until it has exec'd
+    }
+    fs::remove(path);
+
     RunnerProcess runner(path);
-    EXPECT_EQ(runner.start().outcome, GameStarter::Outcome::AlreadyRunning);
+    ASSERT_EQ(runner.start().outcome, Outcome::AlreadyRunning);
+    other.send(SIGTERM);
+    EXPECT_FALSE(readable_within_seconds(runner.fd(), 1)) << "the game of another directory is watched";
     preview.send(SIGTERM);
-    EXPECT_TRUE(readable_within_seconds(runner.fd(), 10)) << "what is watched is not the game found";
+    EXPECT_TRUE(readable_within_seconds(runner.fd(), 10)) << "the game found is not the one watched";
     runner.ended();
 }
 
