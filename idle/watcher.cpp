@@ -50,49 +50,30 @@ Milliseconds minute_length()
 // programs find theirs.
 std::string program_directory() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
 
-// One pass of the loop waits on every descriptor that is open: nothing wakes
-// the process but the session, the settings, the runner and the bus.
-class Loop {
-public:
-    Loop(SessionIdleSource& idle, SettingsWatch& settings, RunnerProcess& runner, ScreenSaverService& bus)
-        : idle_(idle)
-        , settings_(settings)
-        , runner_(runner)
-        , bus_(bus)
-    {
-    }
-
-    std::function<void()> on_settings_changed;
-    std::function<void()> on_runner_ended;
-
-    // Returns once the session has gone.
-    void run()
-    {
-        for (;;) {
-            idle_.flush();
-            std::vector<pollfd> fds = {{idle_.fd(), POLLIN, 0}, {settings_.fd(), POLLIN, 0},
-                {runner_.fd(), POLLIN, 0}, {bus_.fd(), bus_.events(), 0}};
-            if (poll(fds.data(), fds.size(), bus_.timeout_ms()) < 0) {
-                if (errno == EINTR) continue;
-                say(std::string("waiting failed: ") + std::strerror(errno));
-                return;
-            }
-            if (fds[0].revents && !idle_.dispatch()) return;
-            if (fds[1].revents && settings_.changed()) on_settings_changed();
-            if (fds[2].revents) {
-                runner_.ended();
-                on_runner_ended();
-            }
-            bus_.process();
+// Waits on every descriptor that is open, and on nothing else: only the
+// session, the settings, the runner and the bus wake the process. Returns
+// once the session has gone.
+void run_loop(SessionIdleSource& idle, SettingsWatch& settings, RunnerProcess& runner, ScreenSaverService& bus,
+    IdleRules& rules, const std::string& settings_file)
+{
+    for (;;) {
+        idle.flush();
+        std::vector<pollfd> fds = {{idle.fd(), POLLIN, 0}, {settings.fd(), POLLIN, 0}, {runner.fd(), POLLIN, 0},
+            {bus.fd(), bus.events(), 0}};
+        if (poll(fds.data(), fds.size(), bus.timeout_ms()) < 0) {
+            if (errno == EINTR) continue;
+            say(std::string("waiting failed: ") + std::strerror(errno));
+            return;
         }
+        if (fds[0].revents && !idle.dispatch()) return;
+        if (fds[1].revents && settings.changed()) load_settings(rules, settings_file);
+        if (fds[2].revents) {
+            runner.ended();
+            rules.runner_ended();
+        }
+        bus.process();
     }
-
-private:
-    SessionIdleSource& idle_;
-    SettingsWatch& settings_;
-    RunnerProcess& runner_;
-    ScreenSaverService& bus_;
-};
+}
 
 }  // namespace
 
@@ -135,10 +116,7 @@ int run_watcher()
     ScreenSaverService bus(say);
     bus.on_held = [&](bool held) { rules.set_held(held); };
 
-    Loop loop(*session.idle, settings, runner, bus);
-    loop.on_settings_changed = [&] { load_settings(rules, settings_file); };
-    loop.on_runner_ended = [&] { rules.runner_ended(); };
-    loop.run();
+    run_loop(*session.idle, settings, runner, bus, rules, settings_file);
     say("the session has ended");
     return 0;
 }
