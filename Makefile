@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build sanitize-build fuzz-build run run-runner test bench clean
+.PHONY: all deps configure build sanitize-build fuzz-build run run-runner test bench bench-idle clean
 
 all: build
 
@@ -47,6 +47,11 @@ test: build sanitize-build fuzz-build
 bench: build
 	@cmake --build $(BUILD) -j $(JOBS) --target bench_tools
 	@./bench/run $(BUILD)
+
+# The idle watcher, five minutes without input (PELLAVIN_BENCH_QUICK=1: thirty seconds).
+bench-idle: build
+	@cmake --build $(BUILD) -j $(JOBS) --target bench_idle_tools
+	@./bench/idle $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

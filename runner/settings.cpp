@@ -52,6 +52,13 @@ SettingsRecord SettingsRecord::Load(const std::string& path)
     return from_bytes(bytes);
 }
 
+SettingsRecord SettingsRecord::LoadExisting(const std::string& path)
+{
+    std::array<std::byte, kSize> bytes{};
+    runtime::read_existing_record(path, bytes);
+    return from_bytes(bytes);
+}
+
 void SettingsRecord::Store(const std::string& path) const
 {
     const std::array<std::byte, kSize> bytes = to_bytes();

@@ -26,6 +26,9 @@ struct SettingsRecord {
     // Open, read the first 12 bytes (missing bytes read as zero), close.
     // A missing file is created empty.
     static SettingsRecord Load(const std::string& path);
+    // Load for a reader that never changes the directory: a missing file
+    // is an error (File not found) and nothing is created.
+    static SettingsRecord LoadExisting(const std::string& path);
     // Open, write the 12 bytes in place at the start, close. A longer file
     // keeps the rest of its bytes.
     void Store(const std::string& path) const;

@@ -75,6 +75,14 @@ RecordFile RecordFile::open_for_write(const std::string& path)
     return RecordFile(path, keep_regular_file(fd, path), Access::ReadWrite);
 }
 
+RecordFile RecordFile::open_existing(const std::string& path)
+{
+    refuse_other_kinds(path);
+    const int fd = ::open(path.c_str(), O_RDONLY | kOpenFlags);
+    if (fd < 0) throw os_error(path, errno);
+    return RecordFile(path, keep_regular_file(fd, path), Access::ReadOnly);
+}
+
 RecordFile::RecordFile(std::string path, int fd, Access access)
     : path_(std::move(path))
     , fd_(fd)
@@ -139,6 +147,13 @@ void RecordFile::close()
 void read_record(const std::string& path, std::span<std::byte> bytes)
 {
     RecordFile file = RecordFile::open_for_read(path);
+    file.read_first(bytes);
+    file.close();
+}
+
+void read_existing_record(const std::string& path, std::span<std::byte> bytes)
+{
+    RecordFile file = RecordFile::open_existing(path);
     file.read_first(bytes);
     file.close();
 }

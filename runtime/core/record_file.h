@@ -26,6 +26,10 @@ public:
     // Opens the file for writing, creating it empty when missing.
     static RecordFile open_for_write(const std::string& path);
 
+    // Opens the file for reading only, for a reader that must leave the
+    // directory as it found it: a missing file is an error, never created.
+    static RecordFile open_existing(const std::string& path);
+
     RecordFile(RecordFile&& other) noexcept;
     RecordFile& operator=(RecordFile&&) = delete;
     RecordFile(const RecordFile&) = delete;
@@ -53,6 +57,9 @@ private:
 
 // Open, read the first bytes, close: the Load of a record.
 void read_record(const std::string& path, std::span<std::byte> bytes);
+
+// The Load of a record that creates nothing: open_existing, read, close.
+void read_existing_record(const std::string& path, std::span<std::byte> bytes);
 
 // Open, write the first bytes, close: the Store of a record.
 void write_record(const std::string& path, std::span<const std::byte> bytes);

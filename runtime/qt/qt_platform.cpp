@@ -1,6 +1,7 @@
 #include "runtime/qt/qt_platform.h"
 
 #include "runtime/core/runtime_error.h"
+#include "runtime/core/spawn.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -10,9 +11,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <spawn.h>
-
-extern char** environ;
 
 namespace pellavin::qt_backend {
 namespace {
@@ -85,26 +83,7 @@ int QtPlatform::show_message(const std::string& prompt, int style, const std::st
 void QtPlatform::start_program(const std::string& path)
 {
     never_wait_for_children();
-
-    // The child starts with the usual signal dispositions whatever this
-    // process inherited, and with no arguments but its own path.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (int signal : {SIGCHLD, SIGPIPE, SIGHUP, SIGINT, SIGTERM}) sigaddset(&defaults, signal);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    std::string program = path;
-    char* argv[] = {program.data(), nullptr};
-    pid_t pid = 0;
-    const int err = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
-    if (err != 0) throw runtime::os_error(path, err);
+    runtime::spawn_program(path);
 }
 
 void QtPlatform::write_error_line(const std::string& line)

@@ -81,7 +81,7 @@ run_scenario() {
 app_dir() {
   dir=$e2e_tmp/$1
   mkdir -p "$dir"
-  for program in PellavinRun Pellavin; do
+  for program in PellavinRun Pellavin PellavinIdle; do
     if [ -x "$E2E_BIN/$program" ]; then cp "$E2E_BIN/$program" "$dir/"; fi
   done
   echo "$dir"

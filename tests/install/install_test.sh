@@ -1,9 +1,11 @@
 #!/bin/sh
 # Installs the build into a fresh prefix and checks what a desktop sees: the
 # programs side by side in lib/pellavin, links to them in bin, a valid menu
-# entry and the icon; then starts the panel through its link, on the X
-# server of DISPLAY, and checks that its Preview starts the installed runner
-# and that both keep their settings beside the real programs.
+# entry, the icon, the panel's AppStream description and the idle watcher's
+# autostart entry; then starts the panel through its link, on the X server
+# of DISPLAY, and checks that its Preview starts the installed runner and
+# that both keep their settings beside the real programs; and that the
+# watcher, started through its link, starts that runner too.
 # Usage: install_test.sh BUILD_DIR PROGRAM...
 set -eu
 
@@ -31,6 +33,16 @@ complaints=$(desktop-file-validate "$entry" 2>&1) || fail "invalid menu entry: $
 grep -qx 'Name=Pellavin' "$entry" || fail "the menu entry is not named Pellavin"
 grep -qx "Exec=\"$programs/Pellavin\"" "$entry" || fail "the menu entry does not start $programs/Pellavin"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/pellavin.svg" || fail "no icon"
+
+metainfo=$prefix/share/metainfo/pellavin.metainfo.xml
+complaints=$(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1) || fail "invalid AppStream file: $complaints"
+! echo "$complaints" | grep -q '^[EWIP]:' || fail "AppStream file: $complaints"
+grep -q '<launchable type="desktop-id">pellavin.desktop</launchable>' "$metainfo" || fail "the AppStream file names no menu entry"
+
+autostart=$prefix/etc/xdg/autostart/pellavin-idle.desktop
+complaints=$(desktop-file-validate "$autostart" 2>&1) || fail "invalid autostart entry: $complaints"
+[ -z "$complaints" ] || fail "autostart entry: $complaints"
+grep -qx "Exec=\"$programs/PellavinIdle\"" "$autostart" || fail "the autostart entry does not start $programs/PellavinIdle"
 
 # Started from elsewhere through its link, the panel makes its settings file
 # beside the real program, and "Preview" (the twelfth stop in the dialog's
@@ -76,3 +88,17 @@ wait "$panel" || status=$?
   fail "lib/pellavin/Settings.dat does not hold the defaults"
 [ ! -e "$prefix/bin/Settings.dat" ] && [ ! -e "$prefix/Settings.dat" ] || fail "Settings.dat made beside the link"
 ! grep -q 'default settings' "$prefix/errors" || fail "the runner complained: $(cat "$prefix/errors")"
+
+# The watcher, started through its link with a delay of one minute (made a
+# tenth of a second by its test-only knob), starts the installed runner.
+printf '\0\0\0\0\0\0\1\0\0\0\0\0' >"$programs/Settings.dat"
+XDG_RUNTIME_DIR=$runtime_dir PELLAVIN_IDLE_MINUTE_MS=100 "$prefix/bin/PellavinIdle" 2>"$prefix/idle-errors" &
+watcher=$!
+started="$started $watcher"
+window=$(timeout 60 xdotool search --sync --onlyvisible --classname '^PellavinRun$' | head -n 1)
+[ -n "$window" ] || fail "the watcher started no runner: $(cat "$prefix/idle-errors")"
+runner=$(xdotool getwindowpid "$window")
+started="$started $runner"
+[ "$(readlink "/proc/$runner/exe")" = "$programs/PellavinRun" ] || fail "the watcher started $(readlink "/proc/$runner/exe")"
+[ "$(awk '{ print $4 }' "/proc/$runner/stat")" = "$watcher" ] || fail "the runner was not started by the watcher"
+[ ! -e "$prefix/bin/Settings.dat" ] || fail "the watcher made Settings.dat beside its link"

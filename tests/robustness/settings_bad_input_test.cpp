@@ -90,14 +90,16 @@ TEST(SettingsFile, LoadReadsTwelveBytesAtMostAndStoreKeepsTheRest)
         const std::string contents = file_of_length(length);
         write_file(path, contents);
 
-        SettingsRecord loaded;
-        const uint64_t read = bytes_read_by([&] { loaded = SettingsRecord::Load(path); });
-        EXPECT_EQ(read, std::min(length, SettingsRecord::kSize)) << length << " bytes";
+        for (const auto load : {&SettingsRecord::Load, &SettingsRecord::LoadExisting}) {
+            SettingsRecord loaded;
+            const uint64_t read = bytes_read_by([&] { loaded = load(path); });
+            EXPECT_EQ(read, std::min(length, SettingsRecord::kSize)) << length << " bytes";
 
-        for (size_t i = 0; i < 6; ++i) {
-            EXPECT_EQ(fields_of(loaded)[i], field_in(contents, i)) << length << " bytes, field " << i;
+            for (size_t i = 0; i < 6; ++i) {
+                EXPECT_EQ(fields_of(loaded)[i], field_in(contents, i)) << length << " bytes, field " << i;
+            }
+            EXPECT_EQ(read_file(path), contents) << length << " bytes: the load changed the file";
         }
-        EXPECT_EQ(read_file(path), contents) << length << " bytes: the load changed the file";
 
         stored.Store(path);
         const std::string after = read_file(path);
@@ -125,8 +127,9 @@ struct PlaceCase {
     const char* name;
     std::function<void(const std::string& path)> make;  // nothing made: no file
     mode_t dir_mode;
-    int load_error;   // 0: the load gives the file's record
-    int store_error;  // 0: the store writes the record
+    int load_error;      // 0: the load gives the file's record
+    int existing_error;  // the same for the load that creates nothing
+    int store_error;     // 0: the store writes the record
 };
 
 TEST(SettingsFile, RefusesWhatIsNoFileItMayUse)
@@ -143,13 +146,14 @@ TEST(SettingsFile, RefusesWhatIsNoFileItMayUse)
     };
     const PlaceCase cases[] = {
         {"a directory", [](const std::string& path) { std::filesystem::create_directory(path); }, 0755, kNotAFile,
+            kNotAFile, kNotAFile},
+        {"a named pipe", [](const std::string& path) { mkfifo(path.c_str(), 0666); }, 0755, kNotAFile, kNotAFile,
             kNotAFile},
-        {"a named pipe", [](const std::string& path) { mkfifo(path.c_str(), 0666); }, 0755, kNotAFile, kNotAFile},
-        {"an unreadable file", file_with_mode(0000), 0755, kDenied, kDenied},
-        {"a write-only file", file_with_mode(0200), 0755, kDenied, 0},
-        {"a read-only file", file_with_mode(0444), 0755, 0, kDenied},
-        {"a file in a read-only directory", file_with_mode(0644), 0555, 0, 0},
-        {"no file in a read-only directory", nullptr, 0555, kDenied, kDenied},
+        {"an unreadable file", file_with_mode(0000), 0755, kDenied, kDenied, kDenied},
+        {"a write-only file", file_with_mode(0200), 0755, kDenied, kDenied, 0},
+        {"a read-only file", file_with_mode(0444), 0755, 0, 0, kDenied},
+        {"a file in a read-only directory", file_with_mode(0644), 0555, 0, 0, 0},
+        {"no file in a read-only directory", nullptr, 0555, kDenied, error_number::kFileNotFound, kDenied},
     };
     SettingsRecord fresh;
     fresh.GameType = 1;
@@ -163,12 +167,15 @@ TEST(SettingsFile, RefusesWhatIsNoFileItMayUse)
         testing::give_to_unprivileged_user(dir.path().string());
         chmod(dir.path().c_str(), c.dir_mode);
 
-        const int load_error = testing::as_unprivileged_user([&] {
-            SettingsRecord loaded;
-            const int error = error_of([&] { loaded = SettingsRecord::Load(path); });
-            return error != 0 || loaded == on_disk ? error : 200;
-        });
-        EXPECT_EQ(load_error, c.load_error) << c.name;
+        const auto load_error = [&](SettingsRecord (*load)(const std::string&)) {
+            return testing::as_unprivileged_user([&] {
+                SettingsRecord loaded;
+                const int error = error_of([&] { loaded = load(path); });
+                return error != 0 || loaded == on_disk ? error : 200;
+            });
+        };
+        EXPECT_EQ(load_error(&SettingsRecord::LoadExisting), c.existing_error) << c.name;
+        EXPECT_EQ(load_error(&SettingsRecord::Load), c.load_error) << c.name;
         const int store_error = testing::as_unprivileged_user([&] { return error_of([&] { fresh.Store(path); }); });
         EXPECT_EQ(store_error, c.store_error) << c.name;
         chmod(dir.path().c_str(), 0700);
@@ -176,6 +183,14 @@ TEST(SettingsFile, RefusesWhatIsNoFileItMayUse)
             EXPECT_EQ(read_file(path), bytes_of(fresh)) << c.name;
         }
     }
+}
+
+TEST(SettingsFile, TheLoadThatCreatesNothingFindsNoFileAndLeavesNone)
+{
+    TempDir dir;
+    const std::string path = settings_path(dir.path().string());
+    EXPECT_EQ(error_of([&] { SettingsRecord::LoadExisting(path); }), error_number::kFileNotFound);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+namespace pellavin::idle {
+
+using Milliseconds = std::chrono::milliseconds;
+
+// Where the watcher learns that the session has been left alone: the X
+// server's idle time or the Wayland compositor's idle notifications.
+class IdleSource {
+public:
+    // Where the count of a delay begins. The session's last input always
+    // begins it anew; FromNow also begins it at the call, for moments that
+    // count as input although nobody touched anything (a game that ended by
+    // itself, a hold that was released).
+    enum class Count { FromLastInput, FromNow };
+
+    virtual ~IdleSource() = default;
+
+    // Replaces any earlier watch: on_idle runs once the session has had no
+    // input for `delay` while nothing held the screensaver off, and after
+    // that only once input has come and another full delay has passed.
+    virtual void watch(Milliseconds delay, Count count) = 0;
+    // No more on_idle until the next watch().
+    virtual void stop() = 0;
+
+    std::function<void()> on_idle;
+};
+
+// An idle source that is a connection to the session: the watcher's event
+// loop waits on its descriptor.
+class SessionIdleSource : public IdleSource {
+public:
+    int fd() const { return fd_; }
+    // Sends what is queued; called before the loop waits.
+    virtual void flush() = 0;
+    // Handles what the session sent; false once it has gone.
+    virtual bool dispatch() = 0;
+
+protected:
+    int fd_ = -1;
+};
+
+}  // namespace pellavin::idle

@@ -1,0 +1,3 @@
+#include "idle/watcher.h"
+
+int main() { return pellavin::idle::run_watcher(); }

@@ -1,0 +1,56 @@
+#include "idle/session.h"
+
+#include "idle/wayland_idle.h"
+#include "idle/x11_idle.h"
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace pellavin::idle {
+namespace {
+
+std::string environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// Host and display number: ":1" and ":1.0" are one session.
+std::string x11_display_key(const std::string& name)
+{
+    char* host = nullptr;
+    int display = 0;
+    if (xcb_parse_display(name.c_str(), &host, &display, nullptr) == 0) return name;
+    std::string key = std::string(host) + ":" + std::to_string(display);
+    std::free(host);
+    return key;
+}
+
+}  // namespace
+
+Session connect_session()
+{
+    Session session;
+    const std::string wayland = environment("WAYLAND_DISPLAY");
+    const std::string x11 = environment("DISPLAY");
+    if (!wayland.empty()) {
+        session.idle = std::make_unique<WaylandIdleSource>();
+        session.key = "wayland-" + wayland;
+    } else if (!x11.empty()) {
+        auto source = std::make_unique<X11IdleSource>();
+        if (!source->can_see_suspensions()) {
+            session.note = "this X server lists no client resources (no X-Resource extension): a program that "
+                           "suspends the screensaver cannot hold the game off";
+        }
+        session.idle = std::move(source);
+        session.key = "x11-" + x11_display_key(x11);
+    } else {
+        throw SessionError("no graphical session: neither WAYLAND_DISPLAY nor DISPLAY is set");
+    }
+    std::replace(session.key.begin(), session.key.end(), '/', '_');  // the key names a file
+    return session;
+}
+
+}  // namespace pellavin::idle

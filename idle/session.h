@@ -1,0 +1,29 @@
+#pragma once
+
+#include "idle/idle_source.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace pellavin::idle {
+
+// The session cannot give what the watcher needs; the message says which
+// session it is and what is missing.
+class SessionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The session this process runs in, as its environment names it.
+struct Session {
+    std::unique_ptr<SessionIdleSource> idle;
+    std::string key;   // names it among the user's sessions: "x11-:1", "wayland-wayland-1"
+    std::string note;  // what it cannot do, to say once
+};
+
+// A Wayland session (WAYLAND_DISPLAY) before an X11 one (DISPLAY): an X
+// server inside a Wayland session sees only the input of its own clients.
+Session connect_session();
+
+}  // namespace pellavin::idle

@@ -1,0 +1,124 @@
+#include "idle/watcher.h"
+
+#include "idle/idle_rules.h"
+#include "idle/runner_process.h"
+#include "idle/screensaver_service.h"
+#include "idle/session.h"
+#include "idle/session_lock.h"
+#include "idle/settings_watch.h"
+
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <poll.h>
+#include <string>
+#include <vector>
+
+namespace pellavin::idle {
+namespace {
+
+constexpr char kProgram[] = "PellavinIdle";
+constexpr char kRunner[] = "PellavinRun";
+constexpr Milliseconds kMinute{60'000};
+// Test-only: the length of a minute in milliseconds, so that tests and
+// measurements need not wait real minutes.
+constexpr char kMinuteKnob[] = "PELLAVIN_IDLE_MINUTE_MS";
+
+void say(const std::string& line)
+{
+    std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str());
+    std::fflush(stderr);
+}
+
+Milliseconds minute_length()
+{
+    const char* text = std::getenv(kMinuteKnob);
+    if (!text) return kMinute;
+    long milliseconds = 0;
+    const char* end = text + std::strlen(text);
+    const auto [at, error] = std::from_chars(text, end, milliseconds);
+    if (error == std::errc{} && at == end && milliseconds > 0) return Milliseconds(milliseconds);
+    say(std::string(kMinuteKnob) + " is not a number of milliseconds; a minute is 60000");
+    return kMinute;
+}
+
+// The real directory of the program, links resolved, as the other two
+// programs find theirs.
+std::string program_directory() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
+
+// Waits on every descriptor that is open, and on nothing else: only the
+// session, the settings, the runner and the bus wake the process. Returns
+// once the session has gone.
+void run_loop(SessionIdleSource& idle, SettingsWatch& settings, RunnerProcess& runner, ScreenSaverService& bus,
+    IdleRules& rules, const std::string& settings_file)
+{
+    for (;;) {
+        idle.flush();
+        std::vector<pollfd> fds = {{idle.fd(), POLLIN, 0}, {settings.fd(), POLLIN, 0}, {runner.fd(), POLLIN, 0},
+            {bus.fd(), bus.events(), 0}};
+        if (poll(fds.data(), fds.size(), bus.timeout_ms()) < 0) {
+            if (errno == EINTR) continue;
+            say(std::string("waiting failed: ") + std::strerror(errno));
+            return;
+        }
+        if (fds[0].revents && !idle.dispatch()) return;
+        if (fds[1].revents && settings.changed()) load_settings(rules, settings_file);
+        if (fds[2].revents) {
+            runner.ended();
+            rules.runner_ended();
+        }
+        bus.process();
+    }
+}
+
+}  // namespace
+
+int run_watcher()
+{
+    // Whatever the parent left, these end the watcher at once, and a
+    // session that goes away ends it through its connection, not a signal.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Session session;
+    try {
+        session = connect_session();
+    } catch (const SessionError& error) {
+        say(error.what());
+        return 1;
+    }
+    const SessionLock lock(session.key);
+    if (lock.state() == SessionLock::State::HeldElsewhere) {
+        say("another " + std::string(kProgram) + " is watching this session already (" + lock.path() + ")");
+        return 1;
+    }
+    if (lock.state() == SessionLock::State::Failed) {
+        say("cannot make sure that no other one watches this session: " + lock.problem());
+    }
+    if (!session.note.empty()) say(session.note);
+
+    const std::string directory = program_directory();
+    const std::string settings_file = settings_path(directory);
+    RunnerProcess runner(directory + "/" + kRunner);
+    IdleRules rules(*session.idle, runner, say, minute_length());
+    session.idle->on_idle = [&] { rules.idle(); };
+
+    SettingsWatch settings(directory);
+    if (settings.fd() < 0) {
+        say("cannot watch the settings for changes (" + settings.problem() + "): they take effect at the next start");
+    }
+    load_settings(rules, settings_file);
+
+    ScreenSaverService bus(say);
+    bus.on_held = [&](bool held) { rules.set_held(held); };
+
+    run_loop(*session.idle, settings, runner, bus, rules, settings_file);
+    say("the session has ended");
+    return 0;
+}
+
+}  // namespace pellavin::idle

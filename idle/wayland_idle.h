@@ -1,0 +1,53 @@
+#pragma once
+
+#include "idle/idle_source.h"
+
+struct wl_display;
+struct wl_registry;
+struct wl_seat;
+struct ext_idle_notifier_v1;
+struct ext_idle_notification_v1;
+struct org_kde_kwin_idle;
+struct org_kde_kwin_idle_timeout;
+
+namespace pellavin::idle {
+
+// The compositor's idle notifications: ext-idle-notify-v1, or the older
+// org_kde_kwin_idle where that is all it offers. The compositor counts a
+// delay from the notification's creation and keeps its idle inhibitors'
+// holds itself; it tells no client when the last input was, so here a delay
+// counts from the watch() at the earliest, whichever Count is asked for.
+class WaylandIdleSource final : public SessionIdleSource {
+public:
+    // Connects to the compositor that WAYLAND_DISPLAY names; throws
+    // SessionError when it cannot be reached or offers neither protocol.
+    WaylandIdleSource();
+    ~WaylandIdleSource() override;
+    WaylandIdleSource(const WaylandIdleSource&) = delete;
+    WaylandIdleSource& operator=(const WaylandIdleSource&) = delete;
+
+    void watch(Milliseconds delay, Count count) override;
+    void stop() override;
+    void flush() override;
+    bool dispatch() override;
+
+    // The protocol's name, for messages.
+    const char* protocol() const;
+
+    // Called by the protocol listeners.
+    void bind(wl_registry* registry, uint32_t name, const char* interface);
+    void idled();
+
+private:
+    void disconnect();
+
+    wl_display* display_ = nullptr;
+    wl_registry* registry_ = nullptr;
+    wl_seat* seat_ = nullptr;
+    ext_idle_notifier_v1* notifier_ = nullptr;
+    org_kde_kwin_idle* kde_idle_ = nullptr;
+    ext_idle_notification_v1* notification_ = nullptr;
+    org_kde_kwin_idle_timeout* kde_timeout_ = nullptr;
+};
+
+}  // namespace pellavin::idle

@@ -1,0 +1,279 @@
+#!/bin/sh
+# The idle watcher in a session left alone: `idle.sh SCENARIO`, or
+# `idle.sh all` to run every scenario side by side, each on its own server.
+# E2E_IDLE_MINUTE is the length of a minute in seconds (60, the real one,
+# unless a slower build shortens it through the watcher's test-only knob).
+set -eu
+. "$(dirname "$0")/harness.sh"
+
+minute=${E2E_IDLE_MINUTE:-60}
+grace=5      # seconds a game may take to show once due
+early=3      # seconds before it is due, up to which none may show
+
+# The watcher's test-only knob, only for a minute that is not a real one.
+if [ "$minute" -ne 60 ]; then
+  export PELLAVIN_IDLE_MINUTE_MS=$((minute * 1000))
+fi
+
+now_ms() { date +%s%3N; }
+
+# mark: the moment a delay counts from; input makes it so for the server.
+mark() {
+  xdotool mousemove_relative -- 1 1
+  MARK=$(now_ms)
+}
+
+# since_mark: whole seconds since the mark.
+since_mark() { echo $((($(now_ms) - MARK) / 1000)); }
+
+# runners DIR: the pids of the games running from that directory.
+runners() {
+  for proc in /proc/[0-9]*; do
+    [ "$(readlink "$proc/exe" 2>/dev/null)" = "$1/PellavinRun" ] && echo "${proc#/proc/}"
+  done
+  return 0
+}
+
+# no_game_until DIR SECONDS: none starts before SECONDS after the mark.
+no_game_until() {
+  while [ "$(since_mark)" -lt "$2" ]; do
+    if [ -n "$(runners "$1")" ]; then
+      fail "a game started $(since_mark) s after the mark, before $2 s"
+      return 1
+    fi
+    sleep 0.5
+  done
+  echo "ok: no game for $2 s"
+}
+
+# game_by DIR SECONDS: a game runs by SECONDS after the mark; sets GAME.
+game_by() {
+  GAME=
+  while [ "$(since_mark)" -le "$2" ]; do
+    GAME=$(runners "$1" | head -n 1)
+    if [ -n "$GAME" ]; then
+      echo "ok: the game came $(since_mark) s after the mark"
+      return 0
+    fi
+    sleep 0.2
+  done
+  fail "no game by $2 s after the mark"
+  return 1
+}
+
+# game_a_delay_after_mark DIR: no game until shortly before a delay has
+# passed since the mark, then one; sets GAME.
+game_a_delay_after_mark() {
+  no_game_until "$1" $((minute - early)) && game_by "$1" $((minute + grace))
+}
+
+# expect_game_shows NAME: the runner's black screen, by screenshot.
+expect_game_shows() {
+  png=$(shot_when "$1" shows_black_screen)
+  if shows_black_screen "$png"; then echo "ok: the game shows"; else fail "the game does not show: $png"; fi
+}
+
+# end_game_with_key: a key ends the game, and the delay counts from it.
+end_game_with_key() {
+  key x
+  wait_gone "$GAME" || fail "a key did not end the game"
+  MARK=$(now_ms)
+}
+
+# idle_dir NAME [NoScreensaver]: a directory with the programs and a delay
+# of one minute stored.
+idle_dir() {
+  dir=$(app_dir "$1")
+  record 0 0 0 1 0 "${2:-0}" >"$dir/Settings.dat"
+  echo "$dir"
+}
+
+watch_in() {
+  start "$1/PellavinIdle"
+  WATCHER=$PID
+}
+
+# The delay passes: a game by itself; a key ends it; the next comes a full
+# delay after the key.
+scenario_comes_on() {
+  dir=$(idle_dir comes_on)
+  watch_in "$dir"
+  mark
+  game_a_delay_after_mark "$dir" || return
+  expect_game_shows on_time
+  end_game_with_key
+  game_a_delay_after_mark "$dir" || return
+  expect_game_shows after_key
+  expect "one game at a time" "$(runners "$dir" | wc -l)" 1
+}
+
+# Input half-way pushes the game back; so does a client that resets the
+# screensaver, as players do.
+scenario_input_pushes_back() {
+  dir=$(idle_dir input_pushes_back)
+  watch_in "$dir"
+  mark
+  sleep $((minute / 2))
+  mark
+  no_game_until "$dir" $((minute / 2)) || return
+  xset s reset
+  MARK=$(now_ms)
+  game_a_delay_after_mark "$dir" || return
+}
+
+# "Enable Screensaver" off: never a game. Switched on as the panel saves
+# it, the delay counts from the last input, long past: the game comes.
+scenario_switched_off() {
+  dir=$(idle_dir switched_off 1)
+  watch_in "$dir"
+  mark
+  no_game_until "$dir" $((minute + 2 * grace)) || return
+  record 0 0 0 1 0 0 | dd of="$dir/Settings.dat" conv=notrunc status=none
+  MARK=$(now_ms)
+  game_by "$dir" "$grace" || return
+  expect "Settings.dat as written, untouched" "$(bytes "$dir/Settings.dat")" "00 00 00 00 00 00 01 00 00 00 00 00"
+}
+
+# A client that suspends the screensaver holds the game off for as long as
+# it does; a full delay after it lets go, the game comes.
+scenario_suspended() {
+  dir=$(idle_dir suspended)
+  "$E2E_BIN/screensaver_suspender" >"$artifacts/suspender.out" 2>&1 &
+  suspender=$!
+  e2e_pids="$e2e_pids $suspender"
+  wait_until grep -q suspended "$artifacts/suspender.out" || { fail "the stand-in did not suspend the screensaver"; return; }
+  watch_in "$dir"
+  mark
+  no_game_until "$dir" $((minute + 2 * grace)) || return
+  kill "$suspender"
+  MARK=$(now_ms)
+  game_a_delay_after_mark "$dir" || return
+}
+
+# A game already running from the directory (a Preview) when the delay
+# passes: no second one.
+scenario_preview_running() {
+  dir=$(idle_dir preview_running)
+  start "$dir/PellavinRun"
+  preview=$PID
+  watch_in "$dir"
+  mark
+  sleep $((minute + grace))
+  expect "the one game running" "$(runners "$dir" | tr '\n' ' ')" "$preview "
+  GAME=$preview
+  end_game_with_key
+  no_game_until "$dir" "$early"
+}
+
+# A second watcher in the same session says so and leaves; signals end a
+# watcher at once; the end of the session ends it too, and no settings
+# file is ever made.
+scenario_one_per_session() {
+  dir=$(app_dir one_per_session)
+  for signal in TERM:15 INT:2 HUP:1; do
+    number=${signal#*:}
+    signal=${signal%:*}
+    watch_in "$dir"
+    wait_until grep -q 'default settings' "$artifacts/PellavinIdle.stderr" || fail "no word of the missing settings"
+    if [ "$signal" = TERM ]; then
+      status=0
+      "$dir/PellavinIdle" 2>"$artifacts/second.stderr" || status=$?
+      expect "the second watcher's status" "$status" 1
+      expect "what it says" "$(grep -c 'is watching this session already' "$artifacts/second.stderr")" 1
+    fi
+    kill -s "$signal" "$WATCHER"
+    wait_exit "$WATCHER" || fail "SIG$signal did not end the watcher"
+    expect "status after SIG$signal" "$STATUS" $((128 + number))
+  done
+  watch_in "$dir"
+  wait_until grep -q 'default settings' "$artifacts/PellavinIdle.stderr" || fail "the watcher did not start again"
+  stop_xvfb
+  wait_exit "$WATCHER" || fail "the watcher outlived its X server"
+  expect "status when the session ended" "$STATUS" 0
+  expect "what it says" "$(grep -c 'the session has ended' "$artifacts/PellavinIdle.stderr")" 1
+  expect "no settings file made" "$(bytes "$dir/Settings.dat")" missing
+  status=0
+  env -u DISPLAY -u WAYLAND_DISPLAY "$dir/PellavinIdle" 2>"$artifacts/nowhere.stderr" || status=$?
+  expect "status without a session" "$status" 1
+  expect "what it says" "$(grep -c 'no graphical session' "$artifacts/nowhere.stderr")" 1
+}
+
+# A compositor with no idle protocol (weston): a clear message and a
+# nonzero status.
+scenario_no_idle_protocol() {
+  command -v weston >/dev/null 2>&1 || { fail "weston is missing (scripts/install-deps installs it)"; return; }
+  dir=$(app_dir no_idle_protocol)
+  weston --backend=headless-backend.so --use-pixman --socket=pellavin-weston >"$artifacts/weston.log" 2>&1 &
+  e2e_pids="$e2e_pids $!"
+  wait_until test -S "$XDG_RUNTIME_DIR/pellavin-weston" || { fail "weston did not start"; return; }
+  status=0
+  WAYLAND_DISPLAY=pellavin-weston "$dir/PellavinIdle" 2>"$artifacts/PellavinIdle.stderr" || status=$?
+  expect "status" "$status" 1
+  expect "what it says" "$(grep -c 'Wayland session: .* offers no idle notification' "$artifacts/PellavinIdle.stderr")" 1
+}
+
+# On sway (org_kde_kwin_idle), as an unprivileged user: sway will not run
+# as root.
+scenario_sway() {
+  command -v sway >/dev/null 2>&1 && command -v grim >/dev/null 2>&1 && command -v wtype >/dev/null 2>&1 ||
+    { fail "sway, grim or wtype is missing (scripts/install-deps installs them)"; return; }
+  dir=$(idle_dir sway)
+  runtime=$e2e_tmp/sway-runtime
+  mkdir -m 700 "$runtime"
+  as_user=
+  if [ "$(id -u)" -eq 0 ]; then
+    chown nobody "$runtime"
+    as_user="setpriv --reuid=nobody --regid=nogroup --clear-groups --"
+  fi
+  printf 'output * bg #ffffff solid_color\n' >"$e2e_tmp/sway.config"
+  chmod 644 "$e2e_tmp/sway.config"
+  env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    $as_user sway -c "$e2e_tmp/sway.config" >"$artifacts/sway.log" 2>&1 &
+  e2e_pids="$e2e_pids $!"
+  wait_until sh -c "ls '$runtime' | grep -q '^wayland-[0-9]*\$'" || { fail "sway did not start"; return; }
+  socket=$(ls "$runtime" | grep '^wayland-[0-9]*$' | head -n 1)
+  in_sway() { env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" $as_user "$@"; }
+  env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" $as_user "$dir/PellavinIdle" \
+    2>"$artifacts/PellavinIdle.stderr" &
+  e2e_pids="$e2e_pids $!"
+  in_sway wtype -P Shift_L -s 100 -p Shift_L
+  MARK=$(now_ms)
+  game_a_delay_after_mark "$dir" || return
+  sleep 1  # for the game to draw
+  png=$artifacts/sway_on_time.png
+  in_sway grim - >"$png"
+  if shows_black_screen "$png"; then echo "ok: the game shows"; else fail "the game does not show: $png"; fi
+  # A new virtual keyboard's keymap must reach the game before its key.
+  in_sway wtype -s 300 -P x -s 100 -p x
+  wait_gone "$GAME" || fail "a key did not end the game"
+}
+
+scenarios="comes_on input_pushes_back switched_off suspended preview_running one_per_session no_idle_protocol sway"
+
+# Every scenario at once, each its own process on its own server: they
+# spend most of their time waiting for minutes to pass.
+run_all() {
+  logs=$(mktemp -d)
+  trap 'rm -rf "$logs"' EXIT
+  for scenario in $scenarios; do
+    sh "$0" "$scenario" >"$logs/$scenario" 2>&1 &
+    echo "$!" >"$logs/$scenario.pid"
+  done
+  failed=0
+  skipped=0
+  for scenario in $scenarios; do
+    status=0
+    wait "$(cat "$logs/$scenario.pid")" || status=$?
+    echo "=== $scenario: status $status"
+    cat "$logs/$scenario"
+    case $status in
+    0) ;;
+    77) skipped=$((skipped + 1)) ;;
+    *) failed=$((failed + 1)) ;;
+    esac
+  done
+  [ "$failed" -eq 0 ] || { echo "$failed scenario(s) failed"; exit 1; }
+  [ "$skipped" -lt "$(echo "$scenarios" | wc -w)" ] || exit 77
+}
+
+if [ "$1" = all ]; then run_all; else run_scenario "$1"; fi
