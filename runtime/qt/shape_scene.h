@@ -17,6 +17,9 @@ class Canvas;
 // A colour of the form as Qt's; `window_color` stands for the system's dialog colour.
 QColor qt_color(runtime::Color value, const QColor& window_color);
 
+// One shape, as it fills `rect` of the canvas.
+void draw_shape(Canvas& canvas, const runtime::Shape& shape, const QRect& rect, const QColor& window_color);
+
 // The shapes of a form as they stand on its window, in device pixels: what
 // each last covered, what a change has left to redraw, and the drawing of
 // any part of the window onto a canvas.
@@ -28,6 +31,9 @@ public:
     // A new scale (the window moved to another screen): every place is
     // taken again. Returns whether anything changed.
     bool set_pixels(const DevicePixels& pixels);
+
+    const std::vector<const runtime::Shape*>& shapes() const { return shapes_; }
+    const runtime::Form& form() const { return form_; }
 
     // Where a shape covers now; empty while it is hidden.
     QRect place_of(const runtime::Shape& shape) const;

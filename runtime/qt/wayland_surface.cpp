@@ -6,14 +6,14 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <qpa/qplatformnativeinterface.h>
 
 #include <wayland-client.h>
 
-#include <cerrno>
+#include "viewporter-client-protocol.h"
+
 #include <cmath>
 #include <cstring>
 #include <sys/mman.h>
@@ -23,11 +23,6 @@ namespace pellavin::qt_backend {
 namespace {
 
 constexpr int kBytesPerPixel = 4;
-// Two buffers take turns; a third comes when the compositor still holds
-// both, and no more: then a frame waits for the next release.
-constexpr size_t kMostBuffers = 3;
-// How soon a frame that found no free buffer is tried again.
-constexpr int kRetryMs = 4;
 constexpr uint32_t kSurfaceVersion = 4;  // damage in buffer pixels
 
 template <typename T>
@@ -36,25 +31,29 @@ T* bind(wl_registry* registry, uint32_t name, const wl_interface& interface, uin
     return static_cast<T*>(wl_registry_bind(registry, name, &interface, version));
 }
 
+// Rounds towards minus infinity, off the window's left edge too.
+int floor_div(int value, int divisor) { return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor); }
+int ceil_div(int value, int divisor) { return (value + divisor - 1) / divisor; }
+
 }  // namespace
 
+// A shape's picture in shared memory.
 struct WaylandSurface::Buffer {
     Buffer(wl_shm* shm, QSize device_size)
         : size(device_size)
         , stride(device_size.width() * kBytesPerPixel)
         , bytes(static_cast<size_t>(stride) * static_cast<size_t>(device_size.height()))
-        , stale(QRect(QPoint(0, 0), device_size))
     {
-        fd = memfd_create("pellavin-frame", MFD_CLOEXEC);
+        fd = memfd_create("pellavin-shape", MFD_CLOEXEC);
         if (fd < 0 || ftruncate(fd, static_cast<off_t>(bytes)) != 0) return;
         void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         if (mapped == MAP_FAILED) return;
         data = static_cast<uchar*>(mapped);
         wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(bytes));
-        buffer = wl_shm_pool_create_buffer(pool, 0, size.width(), size.height(), stride, WL_SHM_FORMAT_XRGB8888);
+        buffer = wl_shm_pool_create_buffer(pool, 0, size.width(), size.height(), stride, WL_SHM_FORMAT_ARGB8888);
         wl_shm_pool_destroy(pool);
         static const wl_buffer_listener listener = {
-            [](void* self, wl_buffer*) { static_cast<Buffer*>(self)->busy = false; },
+            [](void* self, wl_buffer*) { static_cast<Buffer*>(self)->released = true; },
         };
         wl_buffer_add_listener(buffer, &listener, this);
     }
@@ -70,7 +69,7 @@ struct WaylandSurface::Buffer {
     Buffer& operator=(const Buffer&) = delete;
 
     bool usable() const { return buffer != nullptr; }
-    QImage image() { return QImage(data, size.width(), size.height(), stride, QImage::Format_RGB32); }
+    QImage image() { return QImage(data, size.width(), size.height(), stride, QImage::Format_ARGB32_Premultiplied); }
 
     QSize size;
     int stride;
@@ -78,8 +77,52 @@ struct WaylandSurface::Buffer {
     int fd = -1;
     uchar* data = nullptr;
     wl_buffer* buffer = nullptr;
-    bool busy = false;
-    QRegion stale;  // device pixels that do not show the scene as it is
+    bool released = true;  // not held by the compositor
+};
+
+// What a picture of a shape shows.
+struct WaylandSurface::Look {
+    QSize size;
+    QRgb fill;
+    QRgb border;
+    int figure;
+    int fill_style;
+    bool operator==(const Look&) const = default;
+};
+
+// One surface of a shape. A surface stands on whole logical pixels, so on
+// an output scaled s times a shape has s by s of them, the shape drawn into
+// each as many device pixels from its corner as the surface's column and
+// row: the one that matches the device pixel the shape starts on shows, the
+// others wait below the window's own surface, out of sight but on the same
+// output, so that neither a move nor a change of surface needs a buffer or
+// any word back from the compositor.
+struct WaylandSurface::Tile {
+    struct Placement {
+        QPoint position;  // logical pixels in the window
+        QRect source;     // device pixels of the buffer; empty: all of it
+        bool operator==(const Placement&) const = default;
+    };
+
+    ~Tile()
+    {
+        wp_viewport_destroy(viewport);
+        wl_subsurface_destroy(subsurface);
+        wl_surface_destroy(surface);
+    }
+
+    wl_surface* surface = nullptr;
+    wl_subsurface* subsurface = nullptr;
+    wp_viewport* viewport = nullptr;
+    Look look{};
+    std::unique_ptr<Buffer> buffer;
+    Placement placement{};
+    bool placed = false;
+};
+
+struct WaylandSurface::Sprite {
+    std::vector<std::unique_ptr<Tile>> tiles;
+    Tile* shown = nullptr;
 };
 
 std::unique_ptr<WaylandSurface> WaylandSurface::create(QWidget& window)
@@ -87,28 +130,29 @@ std::unique_ptr<WaylandSurface> WaylandSurface::create(QWidget& window)
     if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return nullptr;
     // Wayland scales surfaces by whole numbers only.
     const double ratio = window.devicePixelRatioF();
-    if (ratio != std::round(ratio)) return nullptr;
+    if (ratio < 1 || ratio != std::round(ratio)) return nullptr;
     QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
     auto* display = static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
     auto* parent = static_cast<wl_surface*>(native->nativeResourceForWindow("surface", window.windowHandle()));
     if (display == nullptr || parent == nullptr) return nullptr;
-    std::unique_ptr<WaylandSurface> surface(new WaylandSurface(window, display));
-    surface->scale_ = static_cast<int>(ratio);
-    if (!surface->bind_globals(parent)) return nullptr;
+    std::unique_ptr<WaylandSurface> surface(new WaylandSurface(window, display, parent, static_cast<int>(ratio)));
+    if (!surface->bind_globals()) return nullptr;
     return surface;
 }
 
-WaylandSurface::WaylandSurface(QWidget& window, wl_display* display)
+WaylandSurface::WaylandSurface(QWidget& window, wl_display* display, wl_surface* parent, int scale)
     : window_(window)
     , display_(display)
+    , parent_(parent)
+    , scale_(scale)
 {
 }
 
 WaylandSurface::~WaylandSurface()
 {
-    buffers_.clear();
-    if (subsurface_ != nullptr) wl_subsurface_destroy(subsurface_);
-    if (surface_ != nullptr) wl_surface_destroy(surface_);
+    sprites_.clear();
+    retired_.clear();
+    if (viewporter_ != nullptr) wp_viewporter_destroy(viewporter_);
     if (shm_ != nullptr) wl_shm_destroy(shm_);
     if (subcompositor_ != nullptr) wl_subcompositor_destroy(subcompositor_);
     if (compositor_ != nullptr) wl_compositor_destroy(compositor_);
@@ -119,9 +163,9 @@ WaylandSurface::~WaylandSurface()
     }
 }
 
-// The objects of this surface live on an event queue of their own, which
-// only this code dispatches: Qt's own queue never sees their events.
-bool WaylandSurface::bind_globals(wl_surface* parent)
+// The objects of the shapes live on an event queue of their own, which only
+// this code dispatches: Qt's own queue never sees their events.
+bool WaylandSurface::bind_globals()
 {
     queue_ = wl_display_create_queue(display_);
     display_wrapper_ = static_cast<wl_proxy*>(wl_proxy_create_wrapper(display_));
@@ -136,6 +180,8 @@ bool WaylandSurface::bind_globals(wl_surface* parent)
                 self->subcompositor_ = bind<wl_subcompositor>(registry, name, wl_subcompositor_interface, 1);
             } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
                 self->shm_ = bind<wl_shm>(registry, name, wl_shm_interface, 1);
+            } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+                self->viewporter_ = bind<wp_viewporter>(registry, name, wp_viewporter_interface, 1);
             }
         },
         [](void*, wl_registry*, uint32_t) {},
@@ -143,78 +189,141 @@ bool WaylandSurface::bind_globals(wl_surface* parent)
     wl_registry_add_listener(registry, &listener, this);
     wl_display_roundtrip_queue(display_, queue_);
     wl_registry_destroy(registry);
-    if (compositor_ == nullptr || subcompositor_ == nullptr || shm_ == nullptr) return false;
-
-    surface_ = wl_compositor_create_surface(compositor_);
-    subsurface_ = wl_subcompositor_get_subsurface(subcompositor_, surface_, parent);
-    wl_subsurface_set_position(subsurface_, 0, 0);
-    // Its frames show as soon as they are committed, not with the window's.
-    wl_subsurface_set_desync(subsurface_);
-    wl_region* nowhere = wl_compositor_create_region(compositor_);
-    wl_surface_set_input_region(surface_, nowhere);  // pointer and clicks go to the window
-    wl_region_destroy(nowhere);
-    wl_surface_set_buffer_scale(surface_, scale_);
-    return true;
+    return compositor_ != nullptr && subcompositor_ != nullptr && shm_ != nullptr && viewporter_ != nullptr;
 }
 
-void WaylandSurface::follow_size()
+WaylandSurface::Sprite& WaylandSurface::sprite_for(size_t index)
 {
-    const QSize size = window_.size() * scale_;
-    if (size == size_) return;
-    size_ = size;
-    buffers_.clear();
-    wl_region* opaque = wl_compositor_create_region(compositor_);
-    wl_region_add(opaque, 0, 0, window_.width(), window_.height());
-    wl_surface_set_opaque_region(surface_, opaque);
-    wl_region_destroy(opaque);
-    unshown_ = QRect(QPoint(0, 0), size_);
+    // Made in the shapes' order, each above the last, as they are drawn.
+    while (sprites_.size() <= index) {
+        auto sprite = std::make_unique<Sprite>();
+        for (int i = 0; i < scale_ * scale_; ++i) {
+            auto tile = std::make_unique<Tile>();
+            tile->surface = wl_compositor_create_surface(compositor_);
+            tile->subsurface = wl_subcompositor_get_subsurface(subcompositor_, tile->surface, parent_);
+            tile->viewport = wp_viewporter_get_viewport(viewporter_, tile->surface);
+            wl_region* nowhere = wl_compositor_create_region(compositor_);
+            wl_surface_set_input_region(tile->surface, nowhere);  // pointer and clicks go to the window
+            wl_region_destroy(nowhere);
+            wl_surface_set_buffer_scale(tile->surface, scale_);
+            wl_subsurface_place_below(tile->subsurface, parent_);
+            sprite->tiles.push_back(std::move(tile));
+        }
+        sprites_.push_back(std::move(sprite));
+    }
+    return *sprites_[index];
 }
 
-WaylandSurface::Buffer* WaylandSurface::free_buffer()
+// Brings one shape's surfaces to the scene; returns whether they changed.
+// Their changes wait for the window's next commit.
+bool WaylandSurface::place(
+    Sprite& sprite, wl_surface* below, const ShapeScene& scene, size_t index, const QColor& window_color)
+{
+    const runtime::Shape& shape = *scene.shapes()[index];
+    const QRect rect = scene.place_of(shape);
+    const QRect visible = rect & QRect(QPoint(0, 0), window_.size() * scale_);
+    Tile* tile = nullptr;
+    QPoint lead;
+    if (!visible.isEmpty()) {
+        lead = QPoint(rect.left() - floor_div(rect.left(), scale_) * scale_, rect.top() - floor_div(rect.top(), scale_) * scale_);
+        tile = sprite.tiles[static_cast<size_t>(lead.y() * scale_ + lead.x())].get();
+    }
+    bool changed = false;
+    if (sprite.shown != tile) {
+        if (sprite.shown != nullptr) wl_subsurface_place_below(sprite.shown->subsurface, parent_);
+        // Just above the shape drawn before it.
+        if (tile != nullptr) wl_subsurface_place_above(tile->subsurface, below);
+        sprite.shown = tile;
+        changed = true;
+    }
+    if (tile == nullptr) return changed;
+
+    const Look look{rect.size(), qt_color(shape.FillColor(), window_color).rgba(),
+        qt_color(shape.BorderColor(), window_color).rgba(), static_cast<int>(shape.figure()),
+        static_cast<int>(shape.fill_style())};
+    bool tile_changed = false;
+    if (!tile->buffer || !(look == tile->look)) {
+        auto buffer = draw_picture(look, lead, shape, window_color);
+        if (!buffer) return changed;
+        wl_surface_attach(tile->surface, buffer->buffer, 0, 0);
+        wl_surface_damage_buffer(tile->surface, 0, 0, buffer->size.width(), buffer->size.height());
+        buffer->released = false;  // until the compositor lets go of it
+        if (tile->buffer) retired_.push_back(std::move(tile->buffer));
+        tile->buffer = std::move(buffer);
+        tile->look = look;
+        tile_changed = true;
+    }
+
+    // The surface stands on the logical pixel at or before the shape's first
+    // device pixel. A shape partly off the window shows only its part in it,
+    // cropped on whole logical pixels.
+    const QPoint position(floor_div(visible.left(), scale_), floor_div(visible.top(), scale_));
+    Tile::Placement placement{position, QRect()};
+    if (visible != rect) {
+        const QPoint visible_lead = visible.topLeft() - position * scale_;
+        const QSize shown(ceil_div(visible_lead.x() + visible.width(), scale_) * scale_,
+            ceil_div(visible_lead.y() + visible.height(), scale_) * scale_);
+        placement.source = QRect(lead + (visible.topLeft() - rect.topLeft()) - visible_lead, shown);
+    }
+    if (!(placement == tile->placement) || !tile->placed) {
+        if (placement.source.isEmpty()) {
+            wp_viewport_set_source(tile->viewport, wl_fixed_from_int(-1), wl_fixed_from_int(-1), wl_fixed_from_int(-1),
+                wl_fixed_from_int(-1));
+            wp_viewport_set_destination(tile->viewport, -1, -1);
+        } else {
+            const QRect source = placement.source;
+            wp_viewport_set_source(tile->viewport, wl_fixed_from_int(source.x() / scale_),
+                wl_fixed_from_int(source.y() / scale_), wl_fixed_from_int(source.width() / scale_),
+                wl_fixed_from_int(source.height() / scale_));
+            wp_viewport_set_destination(tile->viewport, source.width() / scale_, source.height() / scale_);
+        }
+        wl_subsurface_set_position(tile->subsurface, position.x(), position.y());
+        tile->placement = placement;
+        tile_changed = true;
+    }
+    if (tile_changed) wl_surface_commit(tile->surface);
+    tile->placed = true;
+    return changed || tile_changed;
+}
+
+// The shape drawn `lead` device pixels from the corner of a buffer of whole
+// logical pixels.
+std::unique_ptr<WaylandSurface::Buffer> WaylandSurface::draw_picture(
+    const Look& look, QPoint lead, const runtime::Shape& shape, const QColor& window_color)
+{
+    const QSize size(ceil_div(lead.x() + look.size.width(), scale_) * scale_,
+        ceil_div(lead.y() + look.size.height(), scale_) * scale_);
+    auto buffer = std::make_unique<Buffer>(shm_, size);
+    if (!buffer->usable()) return nullptr;
+    QImage image = buffer->image();
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    PainterCanvas canvas(painter, 1.0);
+    draw_shape(canvas, shape, QRect(lead, look.size), window_color);
+    return buffer;
+}
+
+void WaylandSurface::drop_released_buffers()
 {
     // Qt's reader of the connection sorts the compositor's releases onto
-    // this surface's queue; taking them costs no system call.
+    // this queue; taking them costs no system call.
     wl_display_dispatch_queue_pending(display_, queue_);
-    for (const auto& buffer : buffers_) {
-        if (!buffer->busy) return buffer.get();
-    }
-    if (buffers_.size() >= kMostBuffers) return nullptr;
-    auto buffer = std::make_unique<Buffer>(shm_, size_);
-    if (!buffer->usable()) return nullptr;
-    buffers_.push_back(std::move(buffer));
-    return buffers_.back().get();
+    std::erase_if(retired_, [](const std::unique_ptr<Buffer>& buffer) { return buffer->released; });
 }
 
-void WaylandSurface::redraw(const ShapeScene& scene, const QRegion& device_region, const QColor& window_color)
+void WaylandSurface::redraw(const ShapeScene& scene, const QRegion&, const QColor& window_color)
 {
-    follow_size();
-    unshown_ += device_region;
-    for (const auto& buffer : buffers_) buffer->stale += device_region;
-    Buffer* buffer = free_buffer();
-    if (buffer == nullptr) {
-        // Every buffer is still on the screen: show this frame a moment later.
-        if (!retry_pending_) {
-            retry_pending_ = true;
-            QTimer::singleShot(kRetryMs, &window_, [this, &scene, window_color] {
-                retry_pending_ = false;
-                redraw(scene, QRegion(), window_color);
-            });
-        }
-        return;
+    drop_released_buffers();
+    bool changed = false;
+    wl_surface* below = parent_;
+    for (size_t i = 0; i < scene.shapes().size(); ++i) {
+        Sprite& sprite = sprite_for(i);
+        changed |= place(sprite, below, scene, i, window_color);
+        if (sprite.shown != nullptr) below = sprite.shown->surface;
     }
-    if (!buffer->stale.isEmpty()) {
-        QImage image = buffer->image();
-        QPainter painter(&image);
-        painter.setClipRegion(buffer->stale);
-        PainterCanvas canvas(painter, 1.0);
-        scene.draw(canvas, buffer->stale, window_color);
-        buffer->stale = QRegion();
-    }
-    wl_surface_attach(surface_, buffer->buffer, 0, 0);
-    for (const QRect& rect : unshown_) wl_surface_damage_buffer(surface_, rect.x(), rect.y(), rect.width(), rect.height());
-    wl_surface_commit(surface_);
-    buffer->busy = true;
-    unshown_ = QRegion();
+    if (!changed) return;
+    // The shapes' surfaces follow the window's: all of a frame shows at once.
+    wl_surface_commit(parent_);
     wl_display_flush(display_);
 }
 

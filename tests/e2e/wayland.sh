@@ -84,6 +84,27 @@ still_scene() {
 scenario_still_scene() { still_scene 145x329+80+0; }
 scenario_still_scene_at_200_percent() { still_scene 290x658+160+0; }
 
+# At 200 % an arrow puts the bottom paddle on an odd device pixel: 1000
+# twips right of 160 is 293.3, so it stands at 293, 290 wide, on the last 34
+# rows. The compositor places surfaces on whole logical pixels, two device
+# pixels each, and it must still land exactly there.
+scenario_arrow_at_200_percent() {
+  dir=$(app_dir arrow)
+  record 0 -1 0 10 0 0 >"$dir/Settings.dat"
+  start_on_wayland "$dir/PellavinRun"
+  wait_until has_window "$PID" || { fail "no window appeared"; return; }
+  served() { [ "$(box "$1" 1920 34 0 1046)" = 290x34+160+1046 ]; }
+  png=$(wshot_when served served)
+  expect "the served paddle on the last rows" "$(box "$png" 1920 34 0 1046)" 290x34+160+1046
+  wkey Right
+  pushed() { [ "$(box "$1" 1920 34 0 1046)" = 290x34+293+1046 ]; }
+  png=$(wshot_when pushed pushed)
+  expect "the paddle one push right, from an odd device pixel" "$(box "$png" 1920 34 0 1046)" 290x34+293+1046
+  expect "and solid white" "$(pixel "$png" 293 1046),$(pixel "$png" 582 1079)" "255,255,255,255,255,255"
+  wkey x
+  expect_ended "a key" "$PID"
+}
+
 # With the defaults the game plays; a key ends it.
 scenario_key_ends() {
   dir=$(app_dir play)
