@@ -87,4 +87,5 @@ stop_sway() {
     rm -rf "$_sway_dir"
     _sway_dir=
   fi
+  unset WAYLAND_DISPLAY SWAYSOCK
 }

@@ -1,6 +1,7 @@
 #include "runtime/qt/application.h"
 
 #include "runtime/qt/form_window.h"
+#include "runtime/qt/session_end.h"
 
 #include <csignal>
 
@@ -29,6 +30,7 @@ Application::Application(int& argc, char** argv, const std::string& program_name
     // A screen locker or session ends a program with one of these; whatever
     // the parent left ignored, they end it at once.
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
+    end_with_the_compositor(program_name);
 }
 
 int Application::run(runtime::Form& form)

@@ -176,4 +176,19 @@ scenario_two_outputs() {
   expect_ended "a click on the second output" "$PID"
 }
 
+# When the compositor goes, so does the game, as on an X server that goes.
+scenario_compositor_gone() {
+  dir=$(app_dir gone)
+  : >"$dir/Settings.dat"
+  start_on_wayland "$dir/PellavinRun"
+  wait_until has_window "$PID" || { fail "no window appeared"; return; }
+  stop_sway
+  if wait_exit "$PID"; then
+    expect "the game ends with status 1" "$STATUS" 1
+    expect "and says why" "$(grep -c 'Wayland compositor has gone' "$stderr")" 1
+  else
+    fail "the game plays on after its compositor has gone"
+  fi
+}
+
 run_scenario "$1"
