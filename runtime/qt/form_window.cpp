@@ -65,9 +65,9 @@ void FormWindow::draw_natively_if_possible()
     if (!paints_on_screen_) setAttribute(Qt::WA_PaintOnScreen, false);
 }
 
-// On Wayland the game draws on a surface of its own above the window, once
-// the window has one to put it on. Qt's image of the window is drawn once,
-// in the back colour, and stays below.
+// On Wayland each shape is a surface of its own above the window, once the
+// window has one to put them on. Qt's image of the window is drawn once, in
+// the back colour, and stays below.
 void FormWindow::draw_on_wayland_if_possible()
 {
     wayland_tried_ = true;

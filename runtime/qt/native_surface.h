@@ -8,8 +8,8 @@ namespace pellavin::qt_backend {
 class ShapeScene;
 
 // Where a game window's shapes go when the window system itself can draw
-// them, past Qt's full-window image: the X server's own requests, or a
-// Wayland surface of the window's own. Regions are in device pixels.
+// them, past Qt's full-window image: the X server's own requests, or
+// Wayland surfaces of the shapes' own. Regions are in device pixels.
 class NativeSurface {
 public:
     virtual ~NativeSurface() = default;

@@ -246,15 +246,21 @@ scenario_killed_while_saving() {
     open_panel "$dir" || return
     press Check3
     # From the box: five Tabs to "Save", Space, five back, Space; again and
-    # again, for about a second. The typist is left to finish, so that no
-    # key stays held down.
-    xdotool key --delay 0 --repeat 100 Tab Tab Tab Tab Tab space \
-      shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab space &
+    # again, until the panel is gone. A slow machine may take the first keys
+    # before the dialog has the focus, so the typist goes on in rounds, each
+    # left to finish, so that no key stays held down.
+    stop=$e2e_tmp/stop-typing
+    rm -f "$stop"
+    while [ ! -e "$stop" ]; do
+      xdotool key --delay 0 --repeat 20 Tab Tab Tab Tab Tab space \
+        shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab space
+    done &
     typist=$!
-    wait_until changed "$dir/Settings.dat" "$before" || { fail "round $round: no store landed"; return; }
+    wait_until changed "$dir/Settings.dat" "$before" || { : >"$stop"; wait "$typist"; fail "round $round: no store landed"; return; }
     sleep "0.$(printf %03d $(($(od -An -N2 -tu2 /dev/urandom) % 700)))"
     kill -KILL "$PID"
     wait "$PID" || true
+    : >"$stop"
     wait "$typist" || true
     after=$(bytes "$dir/Settings.dat")
     [ "$after" = "$random_off" ] || [ "$after" = "$random_on" ] || mixed="$mixed round $round: $after;"

@@ -43,7 +43,8 @@ extern "C" const struct wl_interface virtual_pointer_interface = {
     "zwlr_virtual_pointer_v1", 1, 9, pointer_requests, 0, nullptr,
 };
 
-enum { kMotionAbsolute = 1, kButton = 2, kFrame = 4 };
+enum { kMotionAbsolute = 1, kButton = 2, kFrame = 4, kPointerDestroy = 8 };
+enum { kManagerDestroy = 1 };
 
 static struct wl_proxy* manager;
 
@@ -106,6 +107,12 @@ int main(int argc, char** argv)
         wl_display_roundtrip(display);
         pause();
     }
+    wl_proxy_marshal(pointer, kPointerDestroy);
+    wl_proxy_destroy(pointer);
+    wl_proxy_marshal(manager, kManagerDestroy);
+    wl_proxy_destroy(manager);
+    wl_registry_destroy(registry);
+    wl_display_roundtrip(display);
     wl_display_disconnect(display);
     return 0;
 }
