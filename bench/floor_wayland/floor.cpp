@@ -25,6 +25,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -119,6 +120,7 @@ private:
     int width_ = 0;  // logical pixels, from the compositor
     int height_ = 0;
     int scale_ = 1;
+    std::pair<int, int> output_mode_;  // device pixels
     bool configured_ = false;
     bool closed_ = false;
     std::optional<Scene> scene_;
@@ -144,7 +146,11 @@ void Floor::on_global(void* self, wl_registry* registry, uint32_t name, const ch
         static const wl_output_listener listener = {
             .geometry = [](void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
                             int32_t) {},
-            .mode = [](void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {},
+            .mode =
+                [](void* self, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+                    auto* floor = static_cast<Floor*>(self);
+                    if ((flags & WL_OUTPUT_MODE_CURRENT) != 0) floor->output_mode_ = {width, height};
+                },
             .done = [](void*, wl_output*) {},
             .scale =
                 [](void* self, wl_output*, int32_t factor) {
@@ -211,6 +217,12 @@ bool Floor::connect()
     wl_surface_set_buffer_scale(surface_, scale_);
     wl_surface_commit(surface_);
     while (!configured_ && wl_display_dispatch(display_) >= 0) {}
+    if (width_ == 0) {
+        // A compositor may leave a full-screen window's size to the
+        // client (sway does at first): the output's.
+        width_ = output_mode_.first / scale_;
+        height_ = output_mode_.second / scale_;
+    }
     if (width_ == 0) {
         std::fprintf(stderr, "floor: the compositor gave the full-screen window no size\n");
         return false;
