@@ -4,6 +4,8 @@
 // tick erases and redraws only the shapes that moved. Any key, or a click,
 // ends it at once. Plain Xlib, no toolkit: whatever the runner spends above
 // this is the price of its own machinery.
+#include "floor/scene.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -11,23 +13,14 @@
 #include <time.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdio>
 
 namespace {
 
-constexpr int64_t kTickNs = 15'625'000;  // 64 Hz
-constexpr int kBall = 17;
-constexpr int kPaddleWidth = 145;
-constexpr int kPaddleHeight = 17;
-// The runner's serve moves the ball by 40 to 60 twips a tick: about 3 pixels.
-constexpr int kBallStep = 3;
-
-struct Rect {
-    int x, y, w, h;
-    bool operator==(const Rect&) const = default;
-};
+using pellavin::bench::kTickNs;
+using pellavin::bench::Rect;
+using pellavin::bench::Scene;
 
 int64_t now_ns()
 {
@@ -36,80 +29,37 @@ int64_t now_ns()
     return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
 }
 
-class Scene {
-public:
-    Scene(int width, int height)
-        : width_(width)
-        , height_(height)
-    {
-        shapes_[kBallIndex] = {104, 224, kBall, kBall};
-        follow_ball();
+void paint(Display* display, Window window, GC white, const Scene::Shapes& shapes, size_t index)
+{
+    const Rect& r = shapes[index];
+    if (index == Scene::kBallIndex) {
+        constexpr int kFullCircle = 360 * 64;  // in 1/64 of a degree
+        XFillArc(display, window, white, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h), 0,
+            kFullCircle);
+    } else {
+        XFillRectangle(display, window, white, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h));
     }
+}
 
-    void move()
-    {
-        Rect& ball = shapes_[kBallIndex];
-        if (ball.x + dx_ < 0 || ball.x + kBall + dx_ > width_) dx_ = -dx_;
-        if (ball.y + dy_ < kPaddleHeight || ball.y + kBall + dy_ > height_ - kPaddleHeight) dy_ = -dy_;
-        ball.x += dx_;
-        ball.y += dy_;
-        follow_ball();
-    }
+void draw_all(Display* display, Window window, GC white, const Scene::Shapes& shapes)
+{
+    for (size_t i = 0; i < shapes.size(); ++i) paint(display, window, white, shapes, i);
+}
 
-    void draw(Display* display, Window window, GC white, GC black, const std::array<Rect, 3>& before) const
-    {
-        for (size_t i = 0; i < shapes_.size(); ++i) {
-            if (shapes_[i] != before[i]) erase(display, window, black, before[i]);
-        }
-        for (size_t i = 0; i < shapes_.size(); ++i) {
-            if (shapes_[i] != before[i]) paint(display, window, white, i);
+// Erases and redraws only the shapes that moved since `before`.
+void draw_moved(Display* display, Window window, GC white, GC black, const Scene::Shapes& before,
+    const Scene::Shapes& now)
+{
+    for (size_t i = 0; i < now.size(); ++i) {
+        const Rect& r = before[i];
+        if (now[i] != r) {
+            XFillRectangle(display, window, black, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h));
         }
     }
-
-    void draw_all(Display* display, Window window, GC white) const
-    {
-        for (size_t i = 0; i < shapes_.size(); ++i) paint(display, window, white, i);
+    for (size_t i = 0; i < now.size(); ++i) {
+        if (now[i] != before[i]) paint(display, window, white, now, i);
     }
-
-    const std::array<Rect, 3>& shapes() const { return shapes_; }
-
-private:
-    static constexpr size_t kBallIndex = 0;
-    static constexpr size_t kTopIndex = 1;
-    static constexpr size_t kBottomIndex = 2;
-
-    // Both paddles keep their centre under the ball's, as autoplay does.
-    void follow_ball()
-    {
-        const Rect& ball = shapes_[kBallIndex];
-        const int left = std::clamp(ball.x + kBall / 2 - kPaddleWidth / 2, 0, width_ - kPaddleWidth);
-        shapes_[kTopIndex] = {left, 0, kPaddleWidth, kPaddleHeight};
-        shapes_[kBottomIndex] = {left, height_ - kPaddleHeight, kPaddleWidth, kPaddleHeight};
-    }
-
-    static void erase(Display* display, Window window, GC black, const Rect& r)
-    {
-        XFillRectangle(display, window, black, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h));
-    }
-
-    void paint(Display* display, Window window, GC white, size_t index) const
-    {
-        const Rect& r = shapes_[index];
-        if (index == kBallIndex) {
-            constexpr int kFullCircle = 360 * 64;  // in 1/64 of a degree
-            XFillArc(display, window, white, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h), 0,
-                kFullCircle);
-        } else {
-            XFillRectangle(display, window, white, r.x, r.y, static_cast<unsigned>(r.w), static_cast<unsigned>(r.h));
-        }
-    }
-
-    int width_;
-    int height_;
-    int dx_ = -kBallStep;
-    int dy_ = -kBallStep;
-    std::array<Rect, 3> shapes_{};
-};
+}
 
 Cursor invisible_cursor(Display* display, Window window)
 {
@@ -173,7 +123,7 @@ int main()
                 XNextEvent(display, &event);
                 switch (event.type) {
                 case Expose:
-                    if (event.xexpose.count == 0) scene.draw_all(display, window, white);
+                    if (event.xexpose.count == 0) draw_all(display, window, white, scene.shapes());
                     if (!shown) deadline = now_ns() + kTickNs;
                     shown = true;
                     break;
@@ -190,9 +140,9 @@ int main()
 
         const int64_t now = now_ns();
         if (shown && now >= deadline) {
-            const std::array<Rect, 3> before = scene.shapes();
+            const Scene::Shapes before = scene.shapes();
             scene.move();
-            scene.draw(display, window, white, black, before);
+            draw_moved(display, window, white, black, before, scene.shapes());
             XFlush(display);
             // Ticks missed while stalled are skipped, never replayed.
             deadline += kTickNs * ((now - deadline) / kTickNs + 1);

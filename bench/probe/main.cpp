@@ -4,10 +4,14 @@
 // "name value" line per figure.
 //
 //   bench_probe [--server-pid PID] [--settle S] [--window S] [--terminate]
-//               -- PROGRAM [ARG...]
+//               [--no-screen] -- PROGRAM [ARG...]
 //
 // Without --window it only times the first frame and the end; --terminate
-// ends the program with SIGTERM instead of the Escape key.
+// ends the program with SIGTERM instead of the Escape key. --no-screen, for
+// a Wayland session, watches no screen: it takes the window's figures from
+// the kernel alone, the settling counted from the start, and ends the
+// program with SIGTERM.
+#include "child.h"
 #include "proc_stats.h"
 #include "screen_watch.h"
 
@@ -16,15 +20,10 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,6 +50,7 @@ struct Options {
     double settle_s = 1.0;
     double window_s = 0.0;
     bool terminate = false;
+    bool screen = true;
     std::vector<char*> command;
 };
 
@@ -75,6 +75,7 @@ Options parse(int argc, char** argv)
         else if (arg == "--settle") options.settle_s = std::stod(value("--settle"));
         else if (arg == "--window") options.window_s = std::stod(value("--window"));
         else if (arg == "--terminate") options.terminate = true;
+        else if (arg == "--no-screen") options.screen = false;
         else fail("unknown option " + arg);
     }
     for (; i < argc; ++i) options.command.push_back(argv[i]);
@@ -82,60 +83,6 @@ Options parse(int argc, char** argv)
     options.command.push_back(nullptr);
     return options;
 }
-
-void print(const char* name, double value) { std::printf("%s %.3f\n", name, value); }
-
-// The measured program, a child of the probe. Its pidfd becomes readable
-// the moment it has exited.
-class Child {
-public:
-    explicit Child(std::vector<char*>& command)
-    {
-        pid_ = fork();
-        if (pid_ < 0) fail(std::string("fork: ") + std::strerror(errno));
-        if (pid_ == 0) {
-            execvp(command[0], command.data());
-            std::fprintf(stderr, "bench_probe: %s: %s\n", command[0], std::strerror(errno));
-            _exit(127);
-        }
-        pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
-        if (pidfd_ < 0) {
-            const int error = errno;
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-            fail(std::string("pidfd_open: ") + std::strerror(error));
-        }
-    }
-
-    ~Child()
-    {
-        if (status_) return;
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    pid_t pid() const { return pid_; }
-    int pidfd() const { return pidfd_; }
-
-    // Waits up to `timeout_ms` for the exit; its status, or nothing.
-    std::optional<int> wait_exit(double timeout_ms)
-    {
-        pollfd gone{pidfd_, POLLIN, 0};
-        if (poll(&gone, 1, static_cast<int>(timeout_ms)) <= 0) return std::nullopt;
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return status_;
-    }
-
-private:
-    pid_t pid_ = 0;
-    int pidfd_ = -1;
-    std::optional<int> status_;
-};
 
 enum class Pumped { Deadline, Stopped, ChildExited };
 
@@ -169,7 +116,7 @@ public:
 
     void print_figures() const
     {
-        print("frames", static_cast<double>(frames_.size()));
+        print_figure("frames", static_cast<double>(frames_.size()));
         if (frames_.size() < 2) return;
         std::vector<double> intervals;
         for (size_t i = 1; i < frames_.size(); ++i) intervals.push_back(frames_[i] - frames_[i - 1]);
@@ -177,11 +124,11 @@ public:
         const double mean = span / static_cast<double>(intervals.size());
         double square_sum = 0;
         for (double interval : intervals) square_sum += (interval - mean) * (interval - mean);
-        print("tick_span_ms", span);
-        print("tick_hz", 1000.0 / mean);
-        print("tick_jitter_ms", std::sqrt(square_sum / static_cast<double>(intervals.size())));
-        print("tick_max_ms", *std::max_element(intervals.begin(), intervals.end()));
-        print("late_ticks", static_cast<double>(std::count_if(intervals.begin(), intervals.end(),
+        print_figure("tick_span_ms", span);
+        print_figure("tick_hz", 1000.0 / mean);
+        print_figure("tick_jitter_ms", std::sqrt(square_sum / static_cast<double>(intervals.size())));
+        print_figure("tick_max_ms", *std::max_element(intervals.begin(), intervals.end()));
+        print_figure("late_ticks", static_cast<double>(std::count_if(intervals.begin(), intervals.end(),
                                 [](double interval) { return interval > kLateIntervalMs; })));
     }
 
@@ -199,27 +146,16 @@ void measure_window(Display* display, ScreenWatch& watch, const Child& child, co
         fail("the program ended while settling");
     }
 
-    const double start = now_ms();
-    const std::optional<double> cpu_start = cpu_seconds(child.pid());
-    const std::optional<double> server_start = options.server_pid ? cpu_seconds(options.server_pid) : std::nullopt;
-    const long rss_start = status_kib(child.pid(), "VmRSS").value_or(0);
+    const UsageWindow usage(child.pid(), options.server_pid);
     FrameTimes frames;
-    const double end = start + options.window_s * 1000.0;
+    const double end = now_ms() + options.window_s * 1000.0;
     const Pumped pumped = pump(display, watch, child, end, [&](const auto& batch) {
         for (const ScreenWatch::Report& report : batch) frames.add(report.at_ms);
         return false;
     });
     if (pumped == Pumped::ChildExited) fail("the program ended while measured");
-    const double seconds = (now_ms() - start) / 1000.0;
-    const std::optional<double> cpu_end = cpu_seconds(child.pid());
-    const std::optional<double> server_end = options.server_pid ? cpu_seconds(options.server_pid) : std::nullopt;
-
-    print("window_s", seconds);
+    usage.print_figures();
     frames.print_figures();
-    if (cpu_start && cpu_end) print("cpu_pct", (*cpu_end - *cpu_start) / seconds * 100.0);
-    if (server_start && server_end) print("server_cpu_pct", (*server_end - *server_start) / seconds * 100.0);
-    print("rss_kib", static_cast<double>(rss_start));
-    print("rss_growth_kib", static_cast<double>(status_kib(child.pid(), "VmRSS").value_or(0) - rss_start));
 }
 
 void press_and_release_escape(Display* display)
@@ -228,6 +164,33 @@ void press_and_release_escape(Display* display)
     if (code == 0) fail("the keyboard has no Escape key");
     XTestFakeKeyEvent(display, code, True, CurrentTime);
     XTestFakeKeyEvent(display, code, False, CurrentTime);
+}
+
+void print_peak_rss(const Child& child)
+{
+    if (const std::optional<long> peak = status_kib(child.pid(), "VmHWM")) {
+        print_figure("rss_peak_kib", static_cast<double>(*peak));
+    }
+}
+
+void end_and_print_status(Child& child)
+{
+    kill(child.pid(), SIGTERM);
+    const std::optional<int> status = child.wait_exit(kTimeoutMs);
+    if (!status) fail("the program did not end within the time-out");
+    print_figure("exit_status", *status);
+}
+
+int run_without_screen(Options options)
+{
+    Child child(options.command);
+    if (child.wait_exit(options.settle_s * 1000.0)) fail("the program ended while settling");
+    const UsageWindow usage(child.pid(), options.server_pid);
+    if (child.wait_exit(options.window_s * 1000.0)) fail("the program ended while measured");
+    usage.print_figures();
+    print_peak_rss(child);
+    end_and_print_status(child);
+    return 0;
 }
 
 int run(Options options)
@@ -260,28 +223,24 @@ int run(Options options)
     });
     if (shown == Pumped::ChildExited) fail("the program ended before it showed anything");
     if (!first_frame) fail("nothing showed within the time-out");
-    print("first_frame_ms", *first_frame - started);
+    print_figure("first_frame_ms", *first_frame - started);
 
     if (options.window_s > 0) {
         measure_window(display, watch, child, options);
-        if (const std::optional<long> peak = status_kib(child.pid(), "VmHWM")) {
-            print("rss_peak_kib", static_cast<double>(*peak));
-        }
+        print_peak_rss(child);
     }
 
-    std::optional<int> status;
     if (options.terminate) {
-        kill(child.pid(), SIGTERM);
-        status = child.wait_exit(kTimeoutMs);
-    } else {
-        press_and_release_escape(display);
-        const double pressed = now_ms();
-        XFlush(display);
-        status = child.wait_exit(kTimeoutMs);
-        if (status) print("key_exit_ms", now_ms() - pressed);
+        end_and_print_status(child);
+        return 0;
     }
+    press_and_release_escape(display);
+    const double pressed = now_ms();
+    XFlush(display);
+    const std::optional<int> status = child.wait_exit(kTimeoutMs);
     if (!status) fail("the program did not end within the time-out");
-    print("exit_status", *status);
+    print_figure("key_exit_ms", now_ms() - pressed);
+    print_figure("exit_status", *status);
     return 0;
 }
 
@@ -291,7 +250,8 @@ int run(Options options)
 int main(int argc, char** argv)
 {
     try {
-        return pellavin::bench::run(pellavin::bench::parse(argc, argv));
+        const pellavin::bench::Options options = pellavin::bench::parse(argc, argv);
+        return options.screen ? pellavin::bench::run(options) : pellavin::bench::run_without_screen(options);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_probe: %s\n", error.what());
         return 2;

@@ -1,6 +1,9 @@
 #include "proc_stats.h"
 
+#include <time.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <fstream>
 #include <sstream>
@@ -37,6 +40,43 @@ std::optional<long> status_kib(pid_t pid, const std::string& field)
         if (value >> kib) return kib;
     }
     return std::nullopt;
+}
+
+void print_figure(const char* name, double value) { std::printf("%s %.3f\n", name, value); }
+
+namespace {
+
+double now_s()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+std::optional<double> server_cpu_seconds(pid_t server) { return server ? cpu_seconds(server) : std::nullopt; }
+
+}  // namespace
+
+UsageWindow::UsageWindow(pid_t program, pid_t server)
+    : program_(program)
+    , server_(server)
+    , start_s_(now_s())
+    , program_cpu_(cpu_seconds(program))
+    , server_cpu_(server_cpu_seconds(server))
+    , rss_kib_(status_kib(program, "VmRSS").value_or(0))
+{
+}
+
+void UsageWindow::print_figures() const
+{
+    const double seconds = now_s() - start_s_;
+    const std::optional<double> program_cpu = cpu_seconds(program_);
+    const std::optional<double> server_cpu = server_cpu_seconds(server_);
+    print_figure("window_s", seconds);
+    if (program_cpu_ && program_cpu) print_figure("cpu_pct", (*program_cpu - *program_cpu_) / seconds * 100.0);
+    if (server_cpu_ && server_cpu) print_figure("server_cpu_pct", (*server_cpu - *server_cpu_) / seconds * 100.0);
+    print_figure("rss_kib", static_cast<double>(rss_kib_));
+    print_figure("rss_growth_kib", static_cast<double>(status_kib(program_, "VmRSS").value_or(0) - rss_kib_));
 }
 
 }  // namespace pellavin::bench

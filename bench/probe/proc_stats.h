@@ -18,4 +18,25 @@ std::optional<double> cpu_seconds(pid_t pid);
 // peak "VmHWM".
 std::optional<long> status_kib(pid_t pid, const std::string& field);
 
+// Prints one figure as the probes do: "name value".
+void print_figure(const char* name, double value);
+
+// What a program and its display server spend over a window of time, from
+// its start until print_figures: the window's length, both CPU shares of
+// one core, and the program's resident memory at the start and its growth.
+class UsageWindow {
+public:
+    // A `server` of 0: none to measure.
+    UsageWindow(pid_t program, pid_t server);
+    void print_figures() const;
+
+private:
+    pid_t program_;
+    pid_t server_;
+    double start_s_;
+    std::optional<double> program_cpu_;
+    std::optional<double> server_cpu_;
+    long rss_kib_;
+};
+
 }  // namespace pellavin::bench
