@@ -57,7 +57,7 @@ void IdleRules::apply(const IdleSettings& settings)
 
 bool IdleRules::wants_watch() const
 {
-    return settings_ && settings_->enabled && settings_->delay && !game_running_ && !held_;
+    return settings_ && settings_->enabled && settings_->delay && !game_running_ && holders_.empty();
 }
 
 void IdleRules::update(IdleSource::Count count)
@@ -92,10 +92,12 @@ void IdleRules::runner_ended()
     update(IdleSource::Count::FromNow);
 }
 
-void IdleRules::set_held(bool held)
+void IdleRules::set_held(Holder holder, bool held)
 {
-    if (held == held_) return;
-    held_ = held;
+    const bool was_held = !holders_.empty();
+    if (held) holders_.insert(holder);
+    else holders_.erase(holder);
+    if (holders_.empty() == !was_held) return;
     update(IdleSource::Count::FromNow);
 }
 

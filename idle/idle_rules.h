@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace pellavin::idle {
@@ -51,9 +52,14 @@ public:
     void settings_read(const SettingsRecord& record);
     void settings_unreadable(const std::string& reason);
 
+    // Who holds the game off: a program through org.freedesktop.ScreenSaver,
+    // or the session manager's inhibitors. Either is enough, and the end of
+    // the last hold counts as input.
+    enum class Holder { ScreenSaver, SessionManager };
+
     void idle();
     void runner_ended();
-    void set_held(bool held);
+    void set_held(Holder holder, bool held);
 
 private:
     void apply(const IdleSettings& settings);
@@ -68,7 +74,7 @@ private:
     std::optional<IdleSettings> settings_;
     std::optional<Milliseconds> watching_;  // the delay being watched
     bool game_running_ = false;
-    bool held_ = false;
+    std::set<Holder> holders_;
     std::optional<std::string> unreadable_said_;
     std::optional<int16_t> negative_said_;
 };

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <functional>
+#include <poll.h>
+#include <string>
 
 namespace pellavin::idle {
 
@@ -34,10 +36,17 @@ public:
 class SessionIdleSource : public IdleSource {
 public:
     int fd() const { return fd_; }
+    // What to wait for on fd(), and for how long at most before dispatch()
+    // is due even without it (-1: no limit).
+    virtual short events() const { return POLLIN; }
+    virtual int timeout_ms() const { return -1; }
     // Sends what is queued; called before the loop waits.
     virtual void flush() = 0;
     // Handles what the session sent; false once it has gone.
     virtual bool dispatch() = 0;
+
+    // What went wrong on the way, one line each; the source goes on.
+    std::function<void(const std::string& line)> say;
 
 protected:
     int fd_ = -1;

@@ -1,10 +1,11 @@
 #include "idle/screensaver_service.h"
 
+#include "idle/bus_call.h"
+
 #include <systemd/sd-bus.h>
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <poll.h>
 
 namespace pellavin::idle {
@@ -76,17 +77,9 @@ ScreenSaverService::~ScreenSaverService()
 
 int ScreenSaverService::fd() const { return bus_ ? sd_bus_get_fd(bus_) : -1; }
 
-short ScreenSaverService::events() const { return bus_ ? static_cast<short>(sd_bus_get_events(bus_)) : 0; }
+short ScreenSaverService::events() const { return bus_events(bus_); }
 
-int ScreenSaverService::timeout_ms() const
-{
-    uint64_t until = UINT64_MAX;
-    if (!bus_ || sd_bus_get_timeout(bus_, &until) < 0 || until == UINT64_MAX) return -1;
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t now_us = static_cast<uint64_t>(now.tv_sec) * 1'000'000 + static_cast<uint64_t>(now.tv_nsec) / 1000;
-    return until <= now_us ? 0 : static_cast<int>((until - now_us + 999) / 1000);
-}
+int ScreenSaverService::timeout_ms() const { return bus_timeout_ms(bus_); }
 
 void ScreenSaverService::process()
 {

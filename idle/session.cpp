@@ -1,5 +1,7 @@
 #include "idle/session.h"
 
+#include "idle/bus_call.h"
+#include "idle/gnome_idle.h"
 #include "idle/wayland_idle.h"
 #include "idle/x11_idle.h"
 
@@ -28,6 +30,24 @@ std::string x11_display_key(const std::string& name)
     return key;
 }
 
+// The display server's own idle time, else GNOME's idle monitor, else the
+// display server's complaint, with the monitor's when it is there but of
+// no use.
+template <typename Source> std::unique_ptr<SessionIdleSource> idle_source_of(Source make)
+{
+    try {
+        return make();
+    } catch (const NoIdleTime& missing) {
+        try {
+            return std::make_unique<GnomeIdleSource>(kBusCallTimeout);
+        } catch (const GnomeIdleSource::NotOffered&) {
+            throw missing;
+        } catch (const SessionError& error) {
+            throw SessionError(std::string(missing.what()) + "; " + error.what());
+        }
+    }
+}
+
 }  // namespace
 
 Session connect_session()
@@ -36,15 +56,17 @@ Session connect_session()
     const std::string wayland = environment("WAYLAND_DISPLAY");
     const std::string x11 = environment("DISPLAY");
     if (!wayland.empty()) {
-        session.idle = std::make_unique<WaylandIdleSource>();
+        session.idle = idle_source_of([] { return std::make_unique<WaylandIdleSource>(); });
         session.key = "wayland-" + wayland;
     } else if (!x11.empty()) {
-        auto source = std::make_unique<X11IdleSource>();
-        if (!source->can_see_suspensions()) {
-            session.note = "this X server lists no client resources (no X-Resource extension): a program that "
-                           "suspends the screensaver cannot hold the game off";
-        }
-        session.idle = std::move(source);
+        session.idle = idle_source_of([&session] {
+            auto source = std::make_unique<X11IdleSource>();
+            if (!source->can_see_suspensions()) {
+                session.note = "this X server lists no client resources (no X-Resource extension): a program that "
+                               "suspends the screensaver cannot hold the game off";
+            }
+            return source;
+        });
         session.key = "x11-" + x11_display_key(x11);
     } else {
         throw SessionError("no graphical session: neither WAYLAND_DISPLAY nor DISPLAY is set");

@@ -15,6 +15,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The session is there, but its display server keeps no idle time that the
+// watcher can use.
+class NoIdleTime : public SessionError {
+public:
+    using SessionError::SessionError;
+};
+
 // The session this process runs in, as its environment names it.
 struct Session {
     std::unique_ptr<SessionIdleSource> idle;
@@ -24,6 +31,8 @@ struct Session {
 
 // A Wayland session (WAYLAND_DISPLAY) before an X11 one (DISPLAY): an X
 // server inside a Wayland session sees only the input of its own clients.
+// Where the display server keeps no idle time, GNOME's idle monitor on the
+// session bus stands in (mutter offers no Wayland idle protocol).
 Session connect_session();
 
 }  // namespace pellavin::idle

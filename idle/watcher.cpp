@@ -1,9 +1,11 @@
 #include "idle/watcher.h"
 
+#include "idle/bus_call.h"
 #include "idle/idle_rules.h"
 #include "idle/runner_process.h"
 #include "idle/screensaver_service.h"
 #include "idle/session.h"
+#include "idle/session_inhibitors.h"
 #include "idle/session_lock.h"
 #include "idle/settings_watch.h"
 
@@ -50,28 +52,40 @@ Milliseconds minute_length()
 // programs find theirs.
 std::string program_directory() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
 
+// The soonest of the time limits, -1 for none.
+int soonest(std::initializer_list<int> timeouts)
+{
+    int soonest = -1;
+    for (int timeout : timeouts) {
+        if (timeout >= 0 && (soonest < 0 || timeout < soonest)) soonest = timeout;
+    }
+    return soonest;
+}
+
 // Waits on every descriptor that is open, and on nothing else: only the
-// session, the settings, the runner and the bus wake the process. Returns
-// once the session has gone.
+// session, the settings, the runner and the bus wake the process (and a
+// question on the bus that is not answered in time). Returns once the
+// session has gone.
 void run_loop(SessionIdleSource& idle, SettingsWatch& settings, RunnerProcess& runner, ScreenSaverService& bus,
-    IdleRules& rules, const std::string& settings_file)
+    SessionInhibitors& inhibitors, IdleRules& rules, const std::string& settings_file)
 {
     for (;;) {
         idle.flush();
-        std::vector<pollfd> fds = {{idle.fd(), POLLIN, 0}, {settings.fd(), POLLIN, 0}, {runner.fd(), POLLIN, 0},
-            {bus.fd(), bus.events(), 0}};
-        if (poll(fds.data(), fds.size(), bus.timeout_ms()) < 0) {
+        std::vector<pollfd> fds = {{idle.fd(), idle.events(), 0}, {settings.fd(), POLLIN, 0},
+            {runner.fd(), POLLIN, 0}, {bus.fd(), bus.events(), 0}, {inhibitors.fd(), inhibitors.events(), 0}};
+        if (poll(fds.data(), fds.size(), soonest({idle.timeout_ms(), bus.timeout_ms(), inhibitors.timeout_ms()})) < 0) {
             if (errno == EINTR) continue;
             say(std::string("waiting failed: ") + std::strerror(errno));
             return;
         }
-        if (fds[0].revents && !idle.dispatch()) return;
+        if ((fds[0].revents || idle.timeout_ms() == 0) && !idle.dispatch()) return;
         if (fds[1].revents && settings.changed()) load_settings(rules, settings_file);
         if (fds[2].revents) {
             runner.ended();
             rules.runner_ended();
         }
         bus.process();
+        inhibitors.process();
     }
 }
 
@@ -105,7 +119,10 @@ int run_watcher()
     const std::string settings_file = settings_path(directory);
     RunnerProcess runner(directory + "/" + kRunner);
     IdleRules rules(*session.idle, runner, say, minute_length());
-    session.idle->on_idle = [&] { rules.idle(); };
+    SessionInhibitors inhibitors(say, kBusCallTimeout);
+    inhibitors.on_inhibited = [&](bool held) { rules.set_held(IdleRules::Holder::SessionManager, held); };
+    session.idle->on_idle = [&] { inhibitors.before_start([&] { rules.idle(); }); };
+    session.idle->say = say;
 
     SettingsWatch settings(directory);
     if (settings.fd() < 0) {
@@ -114,9 +131,9 @@ int run_watcher()
     load_settings(rules, settings_file);
 
     ScreenSaverService bus(say);
-    bus.on_held = [&](bool held) { rules.set_held(held); };
+    bus.on_held = [&](bool held) { rules.set_held(IdleRules::Holder::ScreenSaver, held); };
 
-    run_loop(*session.idle, settings, runner, bus, rules, settings_file);
+    run_loop(*session.idle, settings, runner, bus, inhibitors, rules, settings_file);
     say("the session has ended");
     return 0;
 }

@@ -51,7 +51,7 @@ WaylandIdleSource::WaylandIdleSource()
     wl_display_roundtrip(display_);
     if (!seat_ || (!notifier_ && !kde_idle_)) {
         disconnect();
-        throw SessionError("Wayland session: the compositor \"" + name
+        throw NoIdleTime("Wayland session: the compositor \"" + name
             + "\" offers no idle notification (neither ext-idle-notify-v1 nor org_kde_kwin_idle)");
     }
 }

@@ -75,7 +75,7 @@ X11IdleSource::X11IdleSource()
     if (counters) idle_counter_ = find_counter(*counters, kIdleCounter);
     if (idle_counter_ == 0) {
         xcb_disconnect(connection_);
-        throw SessionError("X11 session: the X server \"" + name + "\" keeps no idle time (no SYNC IDLETIME counter)");
+        throw NoIdleTime("X11 session: the X server \"" + name + "\" keeps no idle time (no SYNC IDLETIME counter)");
     }
     alarm_notify_ = sync->first_event + XCB_SYNC_ALARM_NOTIFY;
 

@@ -141,19 +141,39 @@ TEST(IdleRules, AHoldKeepsTheGameOffAndItsReleaseCountsAsInput)
 {
     FakeWatcher watcher;
     watcher.rules.settings_read(record_with(10));
-    watcher.rules.set_held(true);
+    watcher.rules.set_held(IdleRules::Holder::ScreenSaver, true);
     watcher.source.advance_to(100 * kMinute);
     EXPECT_TRUE(watcher.starter.asked.empty());
-    watcher.rules.set_held(false);
+    watcher.rules.set_held(IdleRules::Holder::ScreenSaver, false);
     watcher.source.advance_to(120 * kMinute);
 
     // Held while the game runs: it ends, and the next waits for the release.
-    watcher.rules.set_held(true);
+    watcher.rules.set_held(IdleRules::Holder::ScreenSaver, true);
     watcher.rules.runner_ended();
     watcher.source.advance_to(200 * kMinute);
-    watcher.rules.set_held(false);
+    watcher.rules.set_held(IdleRules::Holder::ScreenSaver, false);
     watcher.source.advance_to(kLongAfter);
     EXPECT_EQ(watcher.starter.asked, (Times{110 * kMinute, 210 * kMinute}));
+}
+
+// A program holding the screensaver off and the session manager's
+// inhibitors are two holds: the game waits for both to end, and comes a
+// full delay after the later one.
+TEST(IdleRules, TheGameWaitsForEveryHolderAndComesAFullDelayAfterTheLast)
+{
+    using Holder = IdleRules::Holder;
+    FakeWatcher watcher;
+    watcher.rules.settings_read(record_with(10));
+    watcher.rules.set_held(Holder::SessionManager, true);
+    watcher.source.advance_to(20 * kMinute);
+    watcher.rules.set_held(Holder::ScreenSaver, true);
+    watcher.rules.set_held(Holder::SessionManager, false);
+    watcher.rules.set_held(Holder::SessionManager, false);
+    watcher.source.advance_to(40 * kMinute);
+    watcher.rules.set_held(Holder::ScreenSaver, false);
+    watcher.source.advance_to(kLongAfter);
+    EXPECT_EQ(watcher.starter.asked, Times{50 * kMinute});
+    EXPECT_EQ(watcher.source.watches, 2) << "a hold that changes nothing restarts no count";
 }
 
 }  // namespace

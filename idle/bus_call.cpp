@@ -1,0 +1,98 @@
+#include "idle/bus_call.h"
+
+#include <cstring>
+#include <ctime>
+
+namespace pellavin::idle {
+namespace {
+
+template <typename Handler> void free_handler(void* data) { delete static_cast<Handler*>(data); }
+
+// The slot frees its handler, and lives as long as the bus does.
+template <typename Handler> void float_slot(sd_bus_slot* slot)
+{
+    sd_bus_slot_set_destroy_callback(slot, free_handler<Handler>);
+    sd_bus_slot_set_floating(slot, 1);
+    sd_bus_slot_unref(slot);
+}
+
+}  // namespace
+
+int call_async(sd_bus* bus, sd_bus_message* call, Milliseconds timeout, ReplyHandler on_reply)
+{
+    auto* handler = new ReplyHandler(std::move(on_reply));
+    sd_bus_slot* slot = nullptr;
+    const auto on_message = [](sd_bus_message* reply, void* data, sd_bus_error*) {
+        (*static_cast<ReplyHandler*>(data))(reply);
+        return 0;
+    };
+    const int r = sd_bus_call_async(bus, &slot, call, on_message, handler,
+        static_cast<uint64_t>(timeout.count()) * 1000);
+    if (r < 0) {
+        delete handler;
+        return r;
+    }
+    float_slot<ReplyHandler>(slot);
+    return r;
+}
+
+std::string reply_error(sd_bus_message* reply)
+{
+    const sd_bus_error* error = sd_bus_message_get_error(reply);
+    if (!error) return "";
+    // sd-bus words its own errors (a time-out, a closed connection) well;
+    // a service's need their name.
+    const std::string name = error->name ? error->name : "";
+    const std::string message = error->message ? error->message : "";
+    if (name.rfind("org.freedesktop.DBus.Error.", 0) == 0 && !message.empty()) return message;
+    return message.empty() ? name : name + ": " + message;
+}
+
+bool is_no_owner(sd_bus_message* reply)
+{
+    return sd_bus_message_is_method_error(reply, SD_BUS_ERROR_SERVICE_UNKNOWN)
+        || sd_bus_message_is_method_error(reply, SD_BUS_ERROR_NAME_HAS_NO_OWNER);
+}
+
+short bus_events(sd_bus* bus) { return bus ? static_cast<short>(sd_bus_get_events(bus)) : 0; }
+
+int bus_timeout_ms(sd_bus* bus)
+{
+    uint64_t until = UINT64_MAX;
+    if (!bus || sd_bus_get_timeout(bus, &until) < 0 || until == UINT64_MAX) return -1;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t now_us = static_cast<uint64_t>(now.tv_sec) * 1'000'000 + static_cast<uint64_t>(now.tv_nsec) / 1000;
+    return until <= now_us ? 0 : static_cast<int>((until - now_us + 999) / 1000);
+}
+
+int watch_name_owner(sd_bus* bus, const char* name, std::function<void(const std::string& owner)> on_change)
+{
+    using OwnerHandler = std::function<void(const std::string&)>;
+    auto* handler = new OwnerHandler(std::move(on_change));
+    const std::string rule = std::string("type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+                                         "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='")
+        + name + "'";
+    const auto on_signal = [](sd_bus_message* signal, void* data, sd_bus_error*) {
+        const char* changed = nullptr;
+        const char* old_owner = nullptr;
+        const char* new_owner = nullptr;
+        if (sd_bus_message_read(signal, "sss", &changed, &old_owner, &new_owner) >= 0) {
+            (*static_cast<OwnerHandler*>(data))(new_owner);
+        }
+        return 0;
+    };
+    sd_bus_slot* slot = nullptr;
+    // Installed without waiting for the bus's answer: the loop goes on.
+    const int r = sd_bus_add_match_async(bus, &slot, rule.c_str(), on_signal, nullptr, handler);
+    if (r < 0) {
+        delete handler;
+        return r;
+    }
+    float_slot<OwnerHandler>(slot);
+    return r;
+}
+
+std::string errno_text(int negative_errno) { return std::strerror(-negative_errno); }
+
+}  // namespace pellavin::idle
