@@ -1,5 +1,6 @@
 #include "runtime/qt/application.h"
 
+#include "runtime/qt/display_check.h"
 #include "runtime/qt/form_window.h"
 #include "runtime/qt/session_end.h"
 
@@ -12,8 +13,9 @@ namespace {
 // Set before the toolkit starts. A tick changes a few small rectangles:
 // sending their pixels through the X connection costs less than the
 // round trip of shared-memory transfers.
-int& prepare_toolkit(int& argc, DesktopBus bus, TitleBars title_bars)
+int& prepare_toolkit(int& argc, const std::string& program_name, DesktopBus bus, TitleBars title_bars)
 {
+    require_display(program_name);
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     if (title_bars == TitleBars::None) qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
     prepare_desktop_bus(bus);
@@ -24,7 +26,7 @@ int& prepare_toolkit(int& argc, DesktopBus bus, TitleBars title_bars)
 
 Application::Application(
     int& argc, char** argv, const std::string& program_name, DesktopBus bus, TitleBars title_bars)
-    : app_(prepare_toolkit(argc, bus, title_bars), argv)
+    : app_(prepare_toolkit(argc, program_name, bus, title_bars), argv)
     , platform_(program_name)
 {
     QApplication::setApplicationName(QString::fromStdString(program_name));

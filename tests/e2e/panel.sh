@@ -268,4 +268,20 @@ scenario_killed_while_saving() {
   expect "every kill left one whole record" "$mixed" ""
 }
 
+# Over ssh, say: no display that can be reached. One line that names the
+# variables tried, status 1, no core dump (which an abort would leave as
+# status 134); and no settings file made, as the dialog never loaded.
+scenario_no_display() {
+  dir=$(app_dir no_display)
+  for way in "-u WAYLAND_DISPLAY -u DISPLAY" "-u WAYLAND_DISPLAY DISPLAY=:999" "WAYLAND_DISPLAY=nowhere DISPLAY=:999"; do
+    status=0
+    # shellcheck disable=SC2086
+    env -u QT_QPA_PLATFORM $way "$dir/Pellavin" 2>"$artifacts/stderr" || status=$?
+    expect "status with $way" "$status" 1
+    expect "one line" "$(wc -l <"$artifacts/stderr")" 1
+    expect "it names both variables" "$(grep -c "^Pellavin: no display to show on: WAYLAND_DISPLAY .*, and DISPLAY " "$artifacts/stderr")" 1
+  done
+  expect "no settings file made" "$(bytes "$dir/Settings.dat")" missing
+}
+
 run_scenario "$1"
