@@ -111,6 +111,7 @@ void GnomeIdleSource::add_idle_watch(uint64_t interval)
     call_async(bus_, method("AddIdleWatch"), timeout_, [this, generation](sd_bus_message* reply) {
         uint32_t id = 0;
         if (!answered(reply, "AddIdleWatch") || sd_bus_message_read(reply, "u", &id) < 0) return;
+        said_.clear();
         if (generation == generation_) idle_watch_ = id;
         else remove_watch(id);  // watched no more since it was asked for
     }, "t", interval);
@@ -122,6 +123,7 @@ void GnomeIdleSource::add_user_active_watch()
     call_async(bus_, method("AddUserActiveWatch"), timeout_, [this, generation](sd_bus_message* reply) {
         uint32_t id = 0;
         if (!answered(reply, "AddUserActiveWatch") || sd_bus_message_read(reply, "u", &id) < 0) return;
+        said_.clear();
         if (generation == generation_) active_watch_ = id;
         else remove_watch(id);
     }, nullptr);
@@ -138,13 +140,11 @@ void GnomeIdleSource::remove_watch(uint32_t& id)
 bool GnomeIdleSource::answered(sd_bus_message* reply, const char* member)
 {
     const std::string error = reply_error(reply);
-    if (error.empty()) {
-        said_.clear();
-        return true;
-    }
-    const std::string line = std::string(kName) + " failed " + member + " (" + error
-        + "): no game comes by itself until it answers again";
-    if (line != said_ && say) say(line);
+    if (error.empty()) return true;
+    // Said again only once a watch has been set up in between.
+    const std::string line = std::string(kName) + " fails " + member + " (" + error
+        + "): no game comes by itself until it answers";
+    if (said_.empty() && say) say(line);
     said_ = line;
     return false;
 }

@@ -50,7 +50,7 @@ private:
     void add_idle_watch(uint64_t interval);
     void add_user_active_watch();
     void remove_watch(uint32_t& id);
-    // False for an error, said once.
+    // False for an error, said unless one was said already.
     bool answered(sd_bus_message* reply, const char* member);
     void close();
 
@@ -62,7 +62,7 @@ private:
     uint64_t delay_ = 0;       // ms
     uint32_t idle_watch_ = 0;  // 0: none
     uint32_t active_watch_ = 0;
-    std::string said_;  // the last problem said, so it is said once
+    std::string said_;  // the problem said since the last watch was set up
 };
 
 }  // namespace pellavin::idle

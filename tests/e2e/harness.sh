@@ -13,6 +13,7 @@
 
 . "$(dirname "$0")/../../scripts/xvfb.sh"
 . "$(dirname "$0")/../../scripts/sway.sh"
+. "$(dirname "$0")/../../scripts/desktops.sh"
 
 e2e_failures=0
 e2e_tmp=
@@ -41,6 +42,7 @@ cleanup() {
   for pid in $e2e_pids; do kill -9 "$pid" 2>/dev/null || true; done
   stop_xvfb
   stop_sway
+  stop_desktop
   if [ -n "$e2e_tmp" ]; then
     chmod -R u+w "$e2e_tmp" 2>/dev/null || true
     rm -rf "$e2e_tmp"

@@ -248,7 +248,97 @@ scenario_sway() {
   wait_gone "$GAME" || fail "a key did not end the game"
 }
 
-scenarios="comes_on input_pushes_back switched_off suspended preview_running one_per_session no_idle_protocol sway"
+# GNOME's compositor, mutter, as an unprivileged user with a session bus of
+# its own; input through its remote desktop interface.
+desktop_tools=$(dirname "$0")/tools
+
+in_mutter() {
+  start_mutter || { fail "mutter did not start (scripts/install-deps installs it)"; return 1; }
+}
+
+mutter_input() {
+  as_desktop_user /usr/bin/python3 "$desktop_tools/mutter_input.py" "$@" || fail "no input reached mutter"
+  MARK=$(now_ms)
+}
+
+# watch_in_desktop DIR: the watcher in the desktop session, as its user.
+watch_in_desktop() {
+  spawn_as_desktop_user "$1/PellavinIdle" 2>"$artifacts/PellavinIdle.stderr"
+  WATCHER=$SPAWNED
+  e2e_pids="$e2e_pids $WATCHER"
+}
+
+# A game a delay after input, on mutter's idle monitor; a key ends it, and
+# the next comes a full delay after the key; mutter ending ends the watcher.
+scenario_mutter() {
+  in_mutter || return
+  dir=$(idle_dir mutter)
+  watch_in_desktop "$dir"
+  mutter_input Shift_L
+  game_a_delay_after_mark "$dir" || return
+  mutter_input x
+  wait_gone "$GAME" || fail "a key did not end the game"
+  game_a_delay_after_mark "$dir" || return
+  kill "$COMPOSITOR_PID"
+  wait_exit "$WATCHER" || fail "the watcher outlived mutter"
+  expect "status when mutter ended" "$STATUS" 0
+  expect "what it said" "$(grep -c '^PellavinIdle: ' "$artifacts/PellavinIdle.stderr")" 1
+  expect "that the session ended" "$(grep -c '^PellavinIdle: the session has ended$' "$artifacts/PellavinIdle.stderr")" 1
+}
+
+# "Enable Screensaver" off on mutter: never a game; and a second watcher in
+# the same session is refused.
+scenario_mutter_switched_off() {
+  in_mutter || return
+  dir=$(idle_dir mutter_switched_off 1)
+  watch_in_desktop "$dir"
+  mutter_input Shift_L
+  status=0
+  as_desktop_user "$dir/PellavinIdle" 2>"$artifacts/second.stderr" || status=$?
+  expect "the second watcher's status" "$status" 1
+  expect "what it says" "$(grep -c 'is watching this session already' "$artifacts/second.stderr")" 1
+  no_game_until "$dir" $((minute + 2 * grace))
+}
+
+# GNOME's session manager (a stand-in) inhibits idleness: no game; once the
+# inhibitor goes, a game a full delay later.
+scenario_mutter_inhibited() {
+  in_mutter || return
+  dir=$(idle_dir mutter_inhibited)
+  spawn_as_desktop_user /usr/bin/python3 "$desktop_tools/session_manager.py" >"$artifacts/session_manager.out" 2>&1
+  manager=$SPAWNED
+  e2e_pids="$e2e_pids $manager"
+  wait_until grep -q inhibited "$artifacts/session_manager.out" || { fail "the stand-in session manager did not start"; return; }
+  watch_in_desktop "$dir"
+  mutter_input Shift_L
+  no_game_until "$dir" $((minute + 2 * grace)) || return
+  kill -USR1 "$manager"
+  wait_until grep -q released "$artifacts/session_manager.out" || { fail "the stand-in did not release"; return; }
+  MARK=$(now_ms)
+  game_a_delay_after_mark "$dir"
+}
+
+# KDE's compositor, KWin (both idle protocols; no input device, so the
+# delay counts from the watcher's start): a game a delay later, full
+# screen by its screenshot (the paddles at the top and bottom edges).
+scenario_kwin() {
+  export KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1
+  start_kwin || { fail "KWin did not start (scripts/install-deps installs kwin-wayland)"; return; }
+  dir=$(idle_dir kwin)
+  watch_in_desktop "$dir"
+  MARK=$(now_ms)
+  game_a_delay_after_mark "$dir" || return
+  sleep 1  # for the game to draw
+  as_desktop_user /usr/bin/python3 "$desktop_tools/kwin_screenshot.py" "$XDG_RUNTIME_DIR/shot.ppm" &&
+    convert "$XDG_RUNTIME_DIR/shot.ppm" "$artifacts/kwin_on_time.png" || { fail "no screenshot of KWin"; return; }
+  expect "what is not black spans the screen's height" "$(box "$artifacts/kwin_on_time.png" 1920 1080 0 0 | sed 's/^[0-9]*x//; s/+[0-9]*+/ /')" "1080 0"
+  kill "$COMPOSITOR_PID"
+  wait_exit "$WATCHER" || fail "the watcher outlived KWin"
+  expect "status when KWin ended" "$STATUS" 0
+}
+
+scenarios="comes_on input_pushes_back switched_off suspended preview_running one_per_session no_idle_protocol sway
+  mutter mutter_switched_off mutter_inhibited kwin"
 
 # Every scenario at once, each its own process on its own server: they
 # spend most of their time waiting for minutes to pass.
