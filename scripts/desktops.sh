@@ -65,7 +65,8 @@ _desktop_start_bus() {
 # and its name on the bus; fails when it ends first or takes over 30 s.
 _desktop_ready() {
   _tries=0
-  until [ -S "$XDG_RUNTIME_DIR/$1" ] && as_desktop_user busctl --user status "$2" >/dev/null 2>&1; do
+  until [ -S "$XDG_RUNTIME_DIR/$1" ] && as_desktop_user dbus-send --session --print-reply --dest=org.freedesktop.DBus \
+    /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:"$2" 2>/dev/null | grep -q 'boolean true'; do
     _tries=$((_tries + 1))
     if [ "$_tries" -gt 300 ] || ! kill -0 "$COMPOSITOR_PID" 2>/dev/null; then stop_desktop; return 1; fi
     sleep 0.1
