@@ -12,6 +12,11 @@
 # Sourced:  start_mutter or start_kwin starts one; sets WAYLAND_DISPLAY,
 #           XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS and COMPOSITOR_PID, or
 #           fails when it cannot run;
+#           start_mutter_nested starts the same mutter in a window of the X
+#           server that DISPLAY names (a private Xvfb, scripts/xvfb.sh): a
+#           headless mutter offers no way to take a screenshot, but this
+#           one shows on the X server (`import -window root`), with its own
+#           pointer, and takes xdotool's input;
 #           as_desktop_user COMMAND... runs a client in it as its user,
 #           spawn_as_desktop_user in the background (SPAWNED: its pid);
 #           stop_desktop ends the compositor and the bus.
@@ -80,6 +85,17 @@ start_mutter() {
   _desktop_start_bus || return 1
   spawn_as_desktop_user mutter --headless --wayland --no-x11 --virtual-monitor 1920x1080 \
     --wayland-display=pellavin-mutter >"$XDG_RUNTIME_DIR/compositor.log" 2>&1
+  COMPOSITOR_PID=$SPAWNED
+  _desktop_ready pellavin-mutter org.gnome.Mutter.IdleMonitor
+}
+
+start_mutter_nested() {
+  command -v mutter >/dev/null 2>&1 && [ -n "${DISPLAY:-}" ] || return 1
+  _x11=$DISPLAY
+  _desktop_start_bus || return 1
+  # The X server's own size for the output, not the nested default 800x600.
+  spawn_as_desktop_user env DISPLAY="$_x11" MUTTER_DEBUG_DUMMY_MODE_SPECS=1920x1080 \
+    mutter --nested --wayland --no-x11 --wayland-display=pellavin-mutter >"$XDG_RUNTIME_DIR/compositor.log" 2>&1
   COMPOSITOR_PID=$SPAWNED
   _desktop_ready pellavin-mutter org.gnome.Mutter.IdleMonitor
 }
