@@ -107,26 +107,23 @@ void GnomeIdleSource::stop()
 
 void GnomeIdleSource::add_idle_watch(uint64_t interval)
 {
-    const uint64_t generation = generation_;
-    call_async(bus_, method("AddIdleWatch"), timeout_, [this, generation](sd_bus_message* reply) {
-        uint32_t id = 0;
-        if (!answered(reply, "AddIdleWatch") || sd_bus_message_read(reply, "u", &id) < 0) return;
-        said_.clear();
-        if (generation == generation_) idle_watch_ = id;
-        else remove_watch(id);  // watched no more since it was asked for
-    }, "t", interval);
+    call_async(bus_, method("AddIdleWatch"), timeout_, added(&idle_watch_, "AddIdleWatch"), "t", interval);
 }
 
 void GnomeIdleSource::add_user_active_watch()
 {
-    const uint64_t generation = generation_;
-    call_async(bus_, method("AddUserActiveWatch"), timeout_, [this, generation](sd_bus_message* reply) {
+    call_async(bus_, method("AddUserActiveWatch"), timeout_, added(&active_watch_, "AddUserActiveWatch"), nullptr);
+}
+
+ReplyHandler GnomeIdleSource::added(uint32_t* watch, const char* member)
+{
+    return [this, watch, member, generation = generation_](sd_bus_message* reply) {
         uint32_t id = 0;
-        if (!answered(reply, "AddUserActiveWatch") || sd_bus_message_read(reply, "u", &id) < 0) return;
+        if (!answered(reply, member) || sd_bus_message_read(reply, "u", &id) < 0) return;
         said_.clear();
-        if (generation == generation_) active_watch_ = id;
-        else remove_watch(id);
-    }, nullptr);
+        if (generation == generation_) *watch = id;
+        else remove_watch(id);  // watched no more since it was asked for
+    };
 }
 
 void GnomeIdleSource::remove_watch(uint32_t& id)

@@ -1,13 +1,11 @@
 #pragma once
 
+#include "idle/bus_call.h"
 #include "idle/idle_source.h"
 #include "idle/session.h"
 
 #include <cstdint>
 #include <string>
-
-struct sd_bus;
-struct sd_bus_message;
 
 namespace pellavin::idle {
 
@@ -49,6 +47,9 @@ public:
 private:
     void add_idle_watch(uint64_t interval);
     void add_user_active_watch();
+    // Keeps the id of a watch added for this watch() in `watch`, and
+    // removes one added for an earlier one.
+    ReplyHandler added(uint32_t* watch, const char* member);
     void remove_watch(uint32_t& id);
     // False for an error, said unless one was said already.
     bool answered(sd_bus_message* reply, const char* member);

@@ -97,7 +97,8 @@ void IdleRules::set_held(Holder holder, bool held)
     const bool was_held = !holders_.empty();
     if (held) holders_.insert(holder);
     else holders_.erase(holder);
-    if (holders_.empty() == !was_held) return;
+    const bool is_held = !holders_.empty();
+    if (is_held == was_held) return;
     update(IdleSource::Count::FromNow);
 }
 

@@ -63,7 +63,7 @@ void SessionInhibitors::process()
     while (bus_ && (r = sd_bus_process(bus_, nullptr)) > 0) {
     }
     if (r >= 0) return;
-    say_("the session bus has gone (" + errno_text(r) + "): the session manager's inhibitors are not heeded");
+    if (present_) say_("the session bus has gone (" + errno_text(r) + "): " + kName + " holds nothing off any more");
     sd_bus_flush_close_unref(bus_);
     bus_ = nullptr;
     present_ = false;

@@ -1,15 +1,14 @@
 #include "idle/gnome_idle.h"
 #include "idle/session_inhibitors.h"
-#include "tests/support/child_process.h"
-#include "tests/support/temp_dir.h"
+#include "tests/idle/private_bus.h"
 
 #include <gtest/gtest.h>
 #include <systemd/sd-bus.h>
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <memory>
+#include <optional>
 #include <poll.h>
 #include <thread>
 
@@ -115,18 +114,9 @@ private:
     std::atomic<const char*> signal_ = nullptr;
 };
 
-// A session bus of the test's own: a real dbus-daemon.
 class GnomeSessionTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const std::string socket = dir_.file("bus");
-        daemon_ = std::make_unique<testing::ChildProcess>(std::vector<std::string>{"dbus-daemon", "--session",
-            "--nofork", "--address=unix:path=" + socket}, testing::ChildProcess::Options{});
-        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) std::this_thread::sleep_for(50ms);
-        ASSERT_TRUE(std::filesystem::exists(socket)) << "dbus-daemon did not start";
-        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket).c_str(), 1);
-    }
+    void SetUp() override { ASSERT_TRUE(bus_.up()) << "dbus-daemon did not start"; }
 
     std::unique_ptr<SessionInhibitors> start_inhibitors()
     {
@@ -156,8 +146,7 @@ protected:
     static void process(SessionInhibitors& inhibitors) { inhibitors.process(); }
     bool process(GnomeIdleSource& source) { return alive_ = source.dispatch(); }
 
-    testing::TempDir dir_;
-    std::unique_ptr<testing::ChildProcess> daemon_;
+    testing::PrivateBus bus_;
     std::vector<std::string> said_;
     std::vector<bool> changes_;
     bool alive_ = true;

@@ -1,6 +1,5 @@
 #include "idle/screensaver_service.h"
-#include "tests/support/child_process.h"
-#include "tests/support/temp_dir.h"
+#include "tests/idle/private_bus.h"
 
 #include <gtest/gtest.h>
 #include <systemd/sd-bus.h>
@@ -21,18 +20,9 @@ using namespace std::chrono_literals;
 constexpr char kName[] = "org.freedesktop.ScreenSaver";
 constexpr char kInterface[] = "org.freedesktop.ScreenSaver";
 
-// A session bus of the test's own: a real dbus-daemon.
 class ScreenSaverServiceTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const std::string socket = dir_.file("bus");
-        daemon_ = std::make_unique<testing::ChildProcess>(std::vector<std::string>{"dbus-daemon", "--session",
-            "--nofork", "--address=unix:path=" + socket}, testing::ChildProcess::Options{});
-        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) std::this_thread::sleep_for(50ms);
-        ASSERT_TRUE(std::filesystem::exists(socket)) << "dbus-daemon did not start";
-        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket).c_str(), 1);
-    }
+    void SetUp() override { ASSERT_TRUE(bus_.up()) << "dbus-daemon did not start"; }
 
     std::unique_ptr<ScreenSaverService> start_service()
     {
@@ -92,8 +82,7 @@ protected:
         return unique;
     }
 
-    testing::TempDir dir_;
-    std::unique_ptr<testing::ChildProcess> daemon_;
+    testing::PrivateBus bus_;
     std::vector<std::string> said_;
     std::vector<bool> holds_;
 };
