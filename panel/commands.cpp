@@ -22,7 +22,7 @@ std::string store_failure(const runtime::RuntimeError& error)
 bool Form1::store_or_say_why()
 {
     try {
-        Settings.Store(settings_path(App.Path()));
+        SettingsFile::locate(App.Path()).Store(Settings);
         return true;
     } catch (const runtime::RuntimeError& error) {
         MsgBox(store_failure(error), msg_box::kExclamation);
@@ -50,7 +50,7 @@ void Form1::Command1_Click() { Unload(); }
 void Form1::Form_Unload(int16_t& Cancel)
 {
     try {
-        Settings.Store(settings_path(App.Path()));
+        SettingsFile::locate(App.Path()).Store(Settings);
     } catch (const runtime::RuntimeError& error) {
         const int answer = MsgBox(store_failure(error) + "\n\nClose anyway, without saving the settings shown?",
             msg_box::kYesNo | msg_box::kExclamation);

@@ -91,9 +91,8 @@ Form1::Form1(runtime::Platform& platform, runtime::RandomSequence& random)
 
 void Form1::Form_Load()
 {
-    const std::string path = settings_path(App.Path());
     try {
-        Settings = SettingsRecord::Load(path);
+        Settings = SettingsFile::locate(App.Path()).Load();
     } catch (const runtime::RuntimeError& error) {
         // The dialog still opens, with the defaults, so the user can fix them.
         MsgBox("The settings file could not be opened:\n\n" + error.detail() + "\n\nThe dialog shows the default settings.",

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runner/settings.h"
+#include "runner/settings_location.h"
 #include "runtime/core/check_box.h"
 #include "runtime/core/command_button.h"
 #include "runtime/core/form.h"
