@@ -121,17 +121,22 @@ scenario_input_pushes_back() {
   game_a_delay_after_mark "$dir" || return
 }
 
-# "Enable Screensaver" off: never a game. Switched on as the panel saves
-# it, the delay counts from the last input, long past: the game comes.
+# "Enable Screensaver" off, as the panel stores it: the watcher running
+# ends by itself, and one started with it off ends at once.
 scenario_switched_off() {
-  dir=$(idle_dir switched_off 1)
+  dir=$(idle_dir switched_off)
   watch_in "$dir"
-  mark
-  no_game_until "$dir" $((minute + 2 * grace)) || return
-  record 0 0 0 1 0 0 | dd of="$dir/Settings.dat" conv=notrunc status=none
-  MARK=$(now_ms)
-  game_by "$dir" "$grace" || return
-  expect "Settings.dat as written, untouched" "$(bytes "$dir/Settings.dat")" "00 00 00 00 00 00 01 00 00 00 00 00"
+  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return; }
+  record 0 0 0 1 0 1 | dd of="$dir/Settings.dat" conv=notrunc status=none
+  wait_exit "$WATCHER" || fail "the watcher went on with Enable Screensaver off"
+  expect "its status" "${STATUS:-}" 0
+  expect "what it says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
+  watch_in "$dir"
+  wait_exit "$WATCHER" || fail "a watcher started with Enable Screensaver off went on"
+  expect "its status" "${STATUS:-}" 0
+  expect "what that one says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
+  expect "no game" "$(runners "$dir")" ""
+  expect "Settings.dat as written, untouched" "$(bytes "$dir/Settings.dat")" "00 00 00 00 00 00 01 00 00 00 01 00"
 }
 
 # A client that suspends the screensaver holds the game off for as long as
