@@ -44,20 +44,18 @@ bool present(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-// Each missing directory on the way, private to the user: their settings
-// are nobody else's business.
-void make_private_directories(const fs::path& directory)
+}  // namespace
+
+void make_private_directories(const std::string& directory)
 {
     fs::path path;
-    for (const fs::path& part : directory) {
+    for (const fs::path& part : fs::path(directory)) {
         path /= part;
         if (::mkdir(path.c_str(), kPrivateDirectory) != 0 && errno != EEXIST) {
             throw runtime::os_error(path.string(), errno);
         }
     }
 }
-
-}  // namespace
 
 std::string config_home()
 {
@@ -119,7 +117,7 @@ SettingsRecord SettingsFile::load_own(bool missing_is_error) const
 
 void SettingsFile::Store(const SettingsRecord& record) const
 {
-    if (shared_) make_private_directories(fs::path(path_).parent_path());
+    if (shared_) make_private_directories(fs::path(path_).parent_path().string());
     record.Store(path_);
 }
 

@@ -12,6 +12,11 @@ namespace pellavin {
 // absolute path, else ~/.config.
 std::string config_home();
 
+// Makes each missing directory on the way to `directory`, private to the
+// user (0700), as their configuration is nobody else's business. Raises
+// RuntimeError naming the directory that could not be made.
+void make_private_directories(const std::string& directory);
+
 // The Settings.dat that a user's programs read and the panel writes.
 //
 // The record lives beside the programs, in their real directory, whenever

@@ -16,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempDir;
+const auto as_seen = testing::seen_as_unprivileged_user;
 
 // Each test's tree: the programs' directory, and the user's configuration
 // directory under `home` (or under `locked`, which the user cannot search).
@@ -79,23 +80,6 @@ std::string outcome(const Tree& tree, const std::function<std::string()>& transf
     } catch (const runtime::RuntimeError& error) {
         return "! " + tree.relative(error.detail());
     }
-}
-
-// Runs `body` as the unprivileged user and returns what it wrote.
-std::string as_user(const std::function<std::string()>& body)
-{
-    int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
-    testing::as_unprivileged_user([&] {
-        const std::string said = body();
-        return write(fds[1], said.data(), said.size()) == static_cast<ssize_t>(said.size()) ? 0 : 1;
-    });
-    close(fds[1]);
-    std::string said;
-    char buffer[512];
-    for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<size_t>(got));
-    close(fds[0]);
-    return said;
 }
 
 struct Case {
@@ -199,12 +183,12 @@ TEST(SettingsLocation, EachUserReadsAndStoresTheFileTheirInstallationAllows)
         const auto delay_of = [&](auto load) {
             return outcome(tree, [&] { return std::to_string(load().DelayMinutes); });
         };
-        EXPECT_EQ(as_user([&] { return tree.relative(file().path()); }), c.path) << c.name;
+        EXPECT_EQ(as_seen([&] { return tree.relative(file().path()); }), c.path) << c.name;
 
         const std::set<std::string> before = tree.entries();
-        EXPECT_EQ(as_user([&] { return delay_of([&] { return file().LoadExisting(); }); }), c.watcher_reads) << c.name;
+        EXPECT_EQ(as_seen([&] { return delay_of([&] { return file().LoadExisting(); }); }), c.watcher_reads) << c.name;
         EXPECT_EQ(tree.entries(), before) << c.name << ": the watcher made something";
-        EXPECT_EQ(as_user([&] { return delay_of([&] { return file().Load(); }); }), c.reads) << c.name;
+        EXPECT_EQ(as_seen([&] { return delay_of([&] { return file().Load(); }); }), c.reads) << c.name;
         std::set<std::string> made;
         for (const std::string& name : tree.entries()) {
             if (!before.count(name)) made.insert(name);
@@ -213,14 +197,14 @@ TEST(SettingsLocation, EachUserReadsAndStoresTheFileTheirInstallationAllows)
 
         SettingsRecord edited;
         edited.DelayMinutes = 45;
-        const std::string store = as_user([&] {
+        const std::string store = as_seen([&] {
             return outcome(tree, [&] {
                 file().Store(edited);
                 return std::string("stored");
             });
         });
         EXPECT_EQ(store, c.store) << c.name;
-        EXPECT_EQ(as_user([&] { return delay_of([&] { return file().Load(); }); }), c.then_reads) << c.name;
+        EXPECT_EQ(as_seen([&] { return delay_of([&] { return file().Load(); }); }), c.then_reads) << c.name;
 
         const std::string own = tree.at("home/.config/pellavin");
         struct stat own_directory {};
