@@ -87,8 +87,7 @@ std::string real_file(const std::string& path)
     return resolved;
 }
 
-}  // namespace
-
+// The entry that starts `watcher` at every login.
 std::string autostart_entry(const std::string& watcher)
 {
     return "[Desktop Entry]\n"
@@ -100,6 +99,8 @@ std::string autostart_entry(const std::string& watcher)
         + "Terminal=false\n"
           "NoDisplay=true\n";
 }
+
+}  // namespace
 
 SessionScreensaver::SessionScreensaver(const std::string& program_directory, const std::string& config_home)
     : watcher_(program_directory + kWatcherName)

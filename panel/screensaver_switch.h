@@ -27,8 +27,6 @@ public:
 
     std::vector<std::string> set_enabled(bool enabled) override;
 
-    const std::string& entry_path() const { return entry_; }
-
 private:
     void write_entry(const std::string& watcher) const;
     void remove_entry(const std::string& watcher) const;
@@ -36,8 +34,5 @@ private:
     std::string watcher_;
     std::string entry_;
 };
-
-// The autostart entry that starts `watcher`, as a desktop entry's text.
-std::string autostart_entry(const std::string& watcher);
 
 }  // namespace pellavin::panel

@@ -32,7 +32,6 @@ public:
 
     // The file the panel stores into.
     const std::string& path() const { return path_; }
-    bool per_user() const { return shared_.has_value(); }
     // Every file whose change can change what the load reads.
     std::vector<std::string> sources() const;
 
