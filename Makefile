@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build sanitize-build fuzz-build run run-runner test bench bench-idle clean
+.PHONY: all deps configure build sanitize-build fuzz-build run run-runner test package bench bench-idle clean
 
 all: build
 
@@ -42,6 +42,11 @@ test: build sanitize-build fuzz-build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
 	@ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
+
+# The Debian package, built in $(BUILD); prints its path.
+package: build
+	@cd $(BUILD) && { cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }; } && \
+		sed -n 's/^CPack: - package: \(.*\) generated\.$$/\1/p' cpack.log
 
 # PELLAVIN_BENCH_QUICK=1 for a short run, PELLAVIN_BENCH_LONG=1 to add ten minutes.
 bench: build

@@ -61,6 +61,9 @@ public:
     void runner_ended();
     void set_held(Holder holder, bool held);
 
+    // "Enable Screensaver" read as off: the watcher has nothing to do.
+    bool switched_off() const { return settings_ && !settings_->enabled; }
+
 private:
     void apply(const IdleSettings& settings);
     bool wants_watch() const;

@@ -1,35 +1,43 @@
 #pragma once
 
 #include "idle/idle_rules.h"
+#include "runner/settings_location.h"
 
 #include <string>
+#include <vector>
 
 namespace pellavin::idle {
 
-// Changes to Settings.dat: the control panel writes it in place, another
-// tool may create, replace or remove it. Watching its directory sees all of
-// these, and reading it (which writes nothing) raises nothing.
+// Changes to the settings files: the control panel writes one in place,
+// another tool may create, replace or remove it. Watching each file's
+// directory sees all of these, and reading it (which writes nothing) raises
+// nothing. A directory that does not exist yet (a user's own, before the
+// panel first stores) is watched through the nearest one above it that
+// does, until it appears.
 class SettingsWatch {
 public:
-    explicit SettingsWatch(const std::string& directory);
+    explicit SettingsWatch(std::vector<std::string> files);
     ~SettingsWatch();
     SettingsWatch(const SettingsWatch&) = delete;
     SettingsWatch& operator=(const SettingsWatch&) = delete;
 
-    // -1 when the directory cannot be watched; problem() says why.
+    // -1 when nothing can be watched; problem() says why some file cannot.
     int fd() const { return fd_; }
     const std::string& problem() const { return problem_; }
 
-    // Reads what has happened; true when it concerns Settings.dat.
+    // Reads what has happened; true when it may concern a settings file.
     bool changed();
 
 private:
+    void watch_each();
+
+    std::vector<std::string> files_;
     int fd_ = -1;
     std::string problem_;
 };
 
-// Settings.dat, as the other programs read it but creating nothing, into
+// The settings, as the other programs read them but creating nothing, into
 // the rules: the record, or why it could not be read.
-void load_settings(IdleRules& rules, const std::string& path);
+void load_settings(IdleRules& rules, const SettingsFile& file);
 
 }  // namespace pellavin::idle

@@ -26,6 +26,9 @@ namespace {
 constexpr char kProgram[] = "PellavinIdle";
 constexpr char kRunner[] = "PellavinRun";
 constexpr Milliseconds kMinute{60'000};
+// The panel takes the watcher out of the session when the box is cleared;
+// the one running goes as soon as it reads that.
+constexpr char kSwitchedOff[] = "\"Enable Screensaver\" is off: no game will start by itself, so this watcher ends";
 // Test-only: the length of a minute in milliseconds, so that tests and
 // measurements need not wait real minutes.
 constexpr char kMinuteKnob[] = "PELLAVIN_IDLE_MINUTE_MS";
@@ -65,9 +68,9 @@ int soonest(std::initializer_list<int> timeouts)
 // Waits on every descriptor that is open, and on nothing else: only the
 // session, the settings, the runner and the bus wake the process (and a
 // question on the bus that is not answered in time). Returns once the
-// session has gone.
+// session has gone or "Enable Screensaver" has been switched off.
 void run_loop(SessionIdleSource& idle, SettingsWatch& settings, RunnerProcess& runner, ScreenSaverService& bus,
-    SessionInhibitors& inhibitors, IdleRules& rules, const std::string& settings_file)
+    SessionInhibitors& inhibitors, IdleRules& rules, const SettingsFile& settings_file)
 {
     for (;;) {
         idle.flush();
@@ -79,7 +82,10 @@ void run_loop(SessionIdleSource& idle, SettingsWatch& settings, RunnerProcess& r
             return;
         }
         if ((fds[0].revents || idle.timeout_ms() == 0) && !idle.dispatch()) return;
-        if (fds[1].revents && settings.changed()) load_settings(rules, settings_file);
+        if (fds[1].revents && settings.changed()) {
+            load_settings(rules, settings_file);
+            if (rules.switched_off()) return;
+        }
         if (fds[2].revents) {
             runner.ended();
             rules.runner_ended();
@@ -116,25 +122,29 @@ int run_watcher()
     if (!session.note.empty()) say(session.note);
 
     const std::string directory = program_directory();
-    const std::string settings_file = settings_path(directory);
+    const SettingsFile settings_file = SettingsFile::locate(directory);
     RunnerProcess runner(directory + "/" + kRunner);
     IdleRules rules(*session.idle, runner, say, minute_length());
-    SessionInhibitors inhibitors(say, kBusCallTimeout);
-    inhibitors.on_inhibited = [&](bool held) { rules.set_held(IdleRules::Holder::SessionManager, held); };
-    session.idle->on_idle = [&] { inhibitors.before_start([&] { rules.idle(); }); };
     session.idle->say = say;
 
-    SettingsWatch settings(directory);
-    if (settings.fd() < 0) {
+    SettingsWatch settings(settings_file.sources());
+    if (!settings.problem().empty()) {
         say("cannot watch the settings for changes (" + settings.problem() + "): they take effect at the next start");
     }
     load_settings(rules, settings_file);
+    if (rules.switched_off()) {
+        say(kSwitchedOff);
+        return 0;
+    }
 
+    SessionInhibitors inhibitors(say, kBusCallTimeout);
+    inhibitors.on_inhibited = [&](bool held) { rules.set_held(IdleRules::Holder::SessionManager, held); };
+    session.idle->on_idle = [&] { inhibitors.before_start([&] { rules.idle(); }); };
     ScreenSaverService bus(say);
     bus.on_held = [&](bool held) { rules.set_held(IdleRules::Holder::ScreenSaver, held); };
 
     run_loop(*session.idle, settings, runner, bus, inhibitors, rules, settings_file);
-    say("the session has ended");
+    say(rules.switched_off() ? kSwitchedOff : "the session has ended");
     return 0;
 }
 

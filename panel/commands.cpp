@@ -17,12 +17,33 @@ std::string store_failure(const runtime::RuntimeError& error)
 
 }  // namespace
 
+// The record goes where this user's settings live; then the session follows
+// "Enable Screensaver". Raises only when the record could not be stored.
+void Form1::store()
+{
+    SettingsFile::locate(App.Path()).Store(Settings);
+    switch_screensaver();
+}
+
+// A session that cannot follow is said, and nothing else is lost: the
+// record stays stored and the dialog goes on.
+void Form1::switch_screensaver()
+{
+    const bool enabled = Settings.NoScreensaver == 0;
+    const std::vector<std::string> problems = screensaver_.set_enabled(enabled);
+    if (problems.empty()) return;
+    std::string prompt = std::string("The screensaver could not be switched ") + (enabled ? "on" : "off")
+        + " for your session:\n";
+    for (const std::string& problem : problems) prompt += "\n" + problem;
+    MsgBox(prompt + "\n\nThe settings were saved.", msg_box::kExclamation);
+}
+
 // A failed store is said plainly and the dialog stays open with the user's
 // edits, so they can free the file and try again.
 bool Form1::store_or_say_why()
 {
     try {
-        Settings.Store(settings_path(App.Path()));
+        store();
         return true;
     } catch (const runtime::RuntimeError& error) {
         MsgBox(store_failure(error), msg_box::kExclamation);
@@ -50,7 +71,7 @@ void Form1::Command1_Click() { Unload(); }
 void Form1::Form_Unload(int16_t& Cancel)
 {
     try {
-        Settings.Store(settings_path(App.Path()));
+        store();
     } catch (const runtime::RuntimeError& error) {
         const int answer = MsgBox(store_failure(error) + "\n\nClose anyway, without saving the settings shown?",
             msg_box::kYesNo | msg_box::kExclamation);

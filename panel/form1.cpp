@@ -36,7 +36,7 @@ int16_t checked_if_zero(int16_t field) { return field == 0 ? CheckBox::kChecked 
 
 }  // namespace
 
-Form1::Form1(runtime::Platform& platform, runtime::RandomSequence& random)
+Form1::Form1(runtime::Platform& platform, runtime::RandomSequence& random, ScreensaverSwitch& screensaver)
     : Form(platform, random, dialog_design())
     , Frame1(*this, "Frame1", nullptr, {120, 120, 4215, 615}, "Screensaver")
     , Option1(*this, "Option1", &Frame1, {120, 240, 1575, 255}, "Pong")
@@ -56,6 +56,7 @@ Form1::Form1(runtime::Platform& platform, runtime::RandomSequence& random)
     , Command1(*this, "Command1", nullptr, {120, 3360, 1095, 255}, "Close")
     , Check4(*this, "Check4", nullptr, {1320, 3360, 1815, 255}, "Enable Screensaver")
     , Command2(*this, "Command2", nullptr, {3240, 3360, 1095, 255}, "Save")
+    , screensaver_(screensaver)
 {
     // Design-time states: what a record of zeros shows. No handler is
     // attached yet, so these writes raise nothing.
@@ -91,9 +92,8 @@ Form1::Form1(runtime::Platform& platform, runtime::RandomSequence& random)
 
 void Form1::Form_Load()
 {
-    const std::string path = settings_path(App.Path());
     try {
-        Settings = SettingsRecord::Load(path);
+        Settings = SettingsFile::locate(App.Path()).Load();
     } catch (const runtime::RuntimeError& error) {
         // The dialog still opens, with the defaults, so the user can fix them.
         MsgBox("The settings file could not be opened:\n\n" + error.detail() + "\n\nThe dialog shows the default settings.",

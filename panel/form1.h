@@ -1,6 +1,7 @@
 #pragma once
 
-#include "runner/settings.h"
+#include "panel/screensaver_switch.h"
+#include "runner/settings_location.h"
 #include "runtime/core/check_box.h"
 #include "runtime/core/command_button.h"
 #include "runtime/core/form.h"
@@ -16,10 +17,11 @@ namespace pellavin::panel {
 // The control panel's one window: a fixed dialog that shows the settings
 // record as option buttons, check boxes and a text box, keeps its copy of
 // the record in step with every edit, and stores it on Save, Preview and
-// closing.
+// closing; each store also makes the user's session follow "Enable
+// Screensaver".
 class Form1 final : public runtime::Form {
 public:
-    Form1(runtime::Platform& platform, runtime::RandomSequence& random);
+    Form1(runtime::Platform& platform, runtime::RandomSequence& random, ScreensaverSwitch& screensaver);
 
     // Controls, in creation order: each container before what it holds.
     runtime::Frame Frame1;
@@ -64,7 +66,11 @@ public:
 
 private:
     void select_delay_option(runtime::OptionButton& chosen);
+    void store();
     bool store_or_say_why();
+    void switch_screensaver();
+
+    ScreensaverSwitch& screensaver_;
 };
 
 }  // namespace pellavin::panel

@@ -4,6 +4,7 @@
 int main(int argc, char** argv)
 {
     pellavin::qt_backend::Application app(argc, argv, "Pellavin");
-    pellavin::panel::Form1 form(app.platform(), app.random());
+    pellavin::panel::SessionScreensaver screensaver(app.platform().app_path(), pellavin::config_home());
+    pellavin::panel::Form1 form(app.platform(), app.random(), screensaver);
     return app.run(form);
 }

@@ -74,9 +74,8 @@ void Form1::Form_Load()
 // starting: it plays with the defaults and says once why.
 void Form1::load_settings()
 {
-    const std::string path = settings_path(App.Path());
     try {
-        Settings = SettingsRecord::Load(path);
+        Settings = SettingsFile::locate(App.Path()).Load();
     } catch (const runtime::RuntimeError& error) {
         platform().write_error_line(App.Title() + ": playing with the default settings: " + error.what());
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runner/settings.h"
+#include "runner/settings_location.h"
 #include "runtime/core/form.h"
 #include "runtime/core/frame.h"
 #include "runtime/core/label.h"

@@ -11,4 +11,10 @@ namespace pellavin::runtime {
 // has set for itself. Raises RuntimeError when it cannot be started.
 pid_t spawn_program(const std::string& path);
 
+// The same start for a program that is to outlive this one: it runs in a
+// session of its own, so that nothing aimed at this process's terminal or
+// group reaches it, and as no child of this process, which never has to
+// reap it. Raises RuntimeError when it cannot be started.
+void spawn_detached(const std::string& path);
+
 }  // namespace pellavin::runtime

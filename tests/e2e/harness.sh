@@ -68,6 +68,9 @@ run_scenario() {
     chmod 700 "$e2e_tmp/xdg"
     export XDG_RUNTIME_DIR="$e2e_tmp/xdg"
   fi
+  # The panel gives the session it runs in an autostart entry: the
+  # scenario's session keeps its configuration here.
+  export XDG_CONFIG_HOME="$e2e_tmp/config"
   artifacts=${E2E_ARTIFACTS:-$e2e_tmp/artifacts}/$1
   rm -rf "$artifacts"
   mkdir -p "$artifacts"
@@ -91,12 +94,20 @@ app_dir() {
 
 # start PATH [unprivileged]: starts a program, its stderr kept in
 # $artifacts/<name>.stderr; sets PID. "unprivileged" runs it as a user to
-# whom file permissions apply (nobody, when we are root).
+# whom file permissions apply (nobody, when we are root), and who cannot
+# reach a configuration directory of their own either: what they may not
+# write stays unwritten.
 start() {
   stderr=$artifacts/$(basename "$1").stderr
-  if [ "${2:-}" = unprivileged ] && [ "$(id -u)" -eq 0 ]; then
-    chown nobody "$XDG_RUNTIME_DIR"
-    setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$1" 2>"$stderr" &
+  if [ "${2:-}" = unprivileged ]; then
+    mkdir -p "$e2e_tmp/unreachable"
+    chmod 000 "$e2e_tmp/unreachable"
+    as_user=
+    if [ "$(id -u)" -eq 0 ]; then
+      chown nobody "$XDG_RUNTIME_DIR"
+      as_user="setpriv --reuid=nobody --regid=nogroup --clear-groups --"
+    fi
+    XDG_CONFIG_HOME=$e2e_tmp/unreachable/config $as_user "$1" 2>"$stderr" &
   else
     "$1" 2>"$stderr" &
   fi

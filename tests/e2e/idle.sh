@@ -121,17 +121,22 @@ scenario_input_pushes_back() {
   game_a_delay_after_mark "$dir" || return
 }
 
-# "Enable Screensaver" off: never a game. Switched on as the panel saves
-# it, the delay counts from the last input, long past: the game comes.
+# "Enable Screensaver" off, as the panel stores it: the watcher running
+# ends by itself, and one started with it off ends at once.
 scenario_switched_off() {
-  dir=$(idle_dir switched_off 1)
+  dir=$(idle_dir switched_off)
   watch_in "$dir"
-  mark
-  no_game_until "$dir" $((minute + 2 * grace)) || return
-  record 0 0 0 1 0 0 | dd of="$dir/Settings.dat" conv=notrunc status=none
-  MARK=$(now_ms)
-  game_by "$dir" "$grace" || return
-  expect "Settings.dat as written, untouched" "$(bytes "$dir/Settings.dat")" "00 00 00 00 00 00 01 00 00 00 00 00"
+  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return; }
+  record 0 0 0 1 0 1 | dd of="$dir/Settings.dat" conv=notrunc status=none
+  wait_exit "$WATCHER" || fail "the watcher went on with Enable Screensaver off"
+  expect "its status" "${STATUS:-}" 0
+  expect "what it says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
+  watch_in "$dir"
+  wait_exit "$WATCHER" || fail "a watcher started with Enable Screensaver off went on"
+  expect "its status" "${STATUS:-}" 0
+  expect "what that one says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
+  expect "no game" "$(runners "$dir")" ""
+  expect "Settings.dat as written, untouched" "$(bytes "$dir/Settings.dat")" "00 00 00 00 00 00 01 00 00 00 01 00"
 }
 
 # A client that suspends the screensaver holds the game off for as long as
@@ -286,17 +291,23 @@ scenario_mutter() {
   expect "that the session ended" "$(grep -c '^PellavinIdle: the session has ended$' "$artifacts/PellavinIdle.stderr")" 1
 }
 
-# "Enable Screensaver" off on mutter: never a game; and a second watcher in
-# the same session is refused.
+# On mutter, a second watcher in the session is refused; "Enable
+# Screensaver" switched off, as the panel stores it, ends the one running,
+# and no game comes.
 scenario_mutter_switched_off() {
   in_mutter || return
-  dir=$(idle_dir mutter_switched_off 1)
+  dir=$(idle_dir mutter_switched_off)
   watch_in_desktop "$dir"
-  mutter_input Shift_L
+  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return; }
   status=0
   as_desktop_user "$dir/PellavinIdle" 2>"$artifacts/second.stderr" || status=$?
   expect "the second watcher's status" "$status" 1
   expect "what it says" "$(grep -c 'is watching this session already' "$artifacts/second.stderr")" 1
+  mutter_input Shift_L
+  record 0 0 0 1 0 1 | dd of="$dir/Settings.dat" conv=notrunc status=none
+  wait_exit "$WATCHER" || fail "the watcher went on with Enable Screensaver off"
+  expect "its status" "${STATUS:-}" 0
+  expect "what it says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
   no_game_until "$dir" $((minute + 2 * grace))
 }
 

@@ -268,6 +268,87 @@ scenario_killed_while_saving() {
   expect "every kill left one whole record" "$mixed" ""
 }
 
+# Installed by root where only root may write, and used from its link in
+# bin/ by an ordinary user with a fresh home: the panel opens without a
+# word, Save keeps the user's own settings, by which the watcher and the
+# runner play, and "Enable Screensaver" puts the watcher into the session
+# and takes it out again. Nothing is ever written into the installation.
+scenario_installed_for_a_user() {
+  [ "$(id -u)" -eq 0 ] || skip "an installation only root may write needs root"
+  start_wm || return
+  prefix=$e2e_tmp/usr
+  (umask 022 && cmake --install "$E2E_BIN/.." --prefix "$prefix" >/dev/null) || { fail "the install failed"; return; }
+  programs=$prefix/lib/pellavin
+  home=$e2e_tmp/home
+  config=$home/.config
+  own=$config/pellavin/Settings.dat
+  entry=$config/autostart/pellavin-idle.desktop
+  mkdir -m 700 "$home"
+  chown nobody:nogroup "$home" "$XDG_RUNTIME_DIR"
+  touch "$e2e_tmp/installed"
+  # The user's session as a login gives it; the watcher's minute is a second.
+  setpriv --reuid=nobody --regid=nogroup --clear-groups -- env HOME="$home" XDG_CONFIG_HOME="$config" \
+    PELLAVIN_IDLE_MINUTE_MS=1000 "$prefix/bin/Pellavin" 2>"$artifacts/Pellavin.stderr" &
+  PID=$!
+  e2e_pids="$e2e_pids $PID"
+  focus=Option1
+  DIALOG=$(window_of "$PID" "$dialog_title")
+  [ -n "$DIALOG" ] || { fail "the dialog did not show: $(cat "$artifacts/Pellavin.stderr")"; return; }
+  expect "no message with the dialog" "$(showing Pellavin)" ""
+  expect_dialog_whole installed
+  watchers() {
+    for proc in /proc/[0-9]*; do
+      [ "$(readlink "$proc/exe" 2>/dev/null)" = "$programs/PellavinIdle" ] && echo "${proc#/proc/}"
+    done
+    return 0
+  }
+  running() { [ "$(watchers | wc -l)" -eq "$1" ]; }
+
+  # Autoplay off, a custom delay of 3 minutes, saved twice: one watcher.
+  press Check1
+  press Option6
+  xdotool key Tab ctrl+a type 3
+  focus=Text1
+  press Command2
+  saved="00 00 ff ff 00 00 03 00 00 00 00 00"
+  wait_until holds "$own" "$saved" || true
+  expect "Save stores into the user's own file" "$(bytes "$own")" "$saved"
+  expect "in a directory of their own" "$(stat -c '%U %a' "$config/pellavin")" "nobody 700"
+  expect "the autostart entry is valid" "$(desktop-file-validate "$entry" 2>&1)" ""
+  expect "and starts the installed watcher" "$(grep '^Exec=' "$entry")" "Exec=\"$programs/PellavinIdle\""
+  wait_until running 1 || fail "Save started no watcher"
+  press Command2
+  wait_until grep -q 'watching this session already' "$artifacts/Pellavin.stderr" || fail "no second watcher was tried"
+  expect "one watcher for the session" "$(watchers | wc -l)" 1
+  watcher=$(watchers)
+  expect "it is the user's" "$(stat -c %U "/proc/$watcher")" nobody
+
+  # Left alone for the delay, the watcher starts the game, which waits for an arrow.
+  RUNNER_WINDOW=$(timeout 15 xdotool search --sync --onlyvisible --classname '^PellavinRun$' 2>/dev/null | head -n 1)
+  [ -n "$RUNNER_WINDOW" ] || { fail "the watcher started no game"; return; }
+  RUNNER=$(xdotool getwindowpid "$RUNNER_WINDOW")
+  e2e_pids="$e2e_pids $RUNNER"
+  expect "the watcher started the installed runner" "$(awk '{ print $4 }' "/proc/$RUNNER/stat") $(readlink "/proc/$RUNNER/exe")" \
+    "$watcher $programs/PellavinRun"
+  scene_waits() { [ "$(box "$1" 1920 1080 0 0)" = 192x1080+33+0 ]; }
+  png=$(shot_when installed-game scene_waits)
+  expect "the game plays the user's Autoplay off" "$(box "$png" 1920 1080 0 0)" 192x1080+33+0
+  key x
+  wait_gone "$RUNNER" || fail "a key did not end the game"
+
+  # "Enable Screensaver" off: the entry goes, and the watcher ends by itself.
+  xdotool windowfocus --sync "$DIALOG"
+  press Check4
+  press Command2
+  wait_until running 0 || fail "the watcher went on with Enable Screensaver off"
+  expect "the entry is gone" "$(bytes "$entry")" missing
+  expect "Enable Screensaver off is stored" "$(bytes "$own")" "00 00 ff ff 00 00 03 00 00 00 01 00"
+  press Command1
+  dir=$config/pellavin
+  expect_note_then_end "Close" "00 00 ff ff 00 00 03 00 00 00 01 00"
+  expect "nothing written into the installation" "$(find "$prefix" -newer "$e2e_tmp/installed")" ""
+}
+
 # Over ssh, say: no display that can be reached. One line that names the
 # variables tried, status 1, no core dump (which an abort would leave as
 # status 134); and no settings file made, as the dialog never loaded.

@@ -56,6 +56,7 @@ TEST(PanelCommands, AStoreThatFailsIsSaidAndKeepsTheDialogWithItsEdits)
         form.Command3.press();
         if (platform.messages.size() != 2 || !names(platform.messages[1], path, "Permission denied")) return 3;
         if (!platform.started.empty()) return 4;  // a runner would play stale settings
+        if (!panel.screensaver.turns.empty()) return 12;  // the session follows what is stored
 
         platform.answers = {msg_box::kNo};
         form.close();
@@ -73,6 +74,36 @@ TEST(PanelCommands, AStoreThatFailsIsSaidAndKeepsTheDialogWithItsEdits)
     });
     EXPECT_EQ(failed_step, 0);
     EXPECT_EQ(read_file(path), stored);
+}
+
+// Save, Preview and Close each make the session follow the box as stored.
+// What the session cannot do is said with its path; the record is stored
+// all the same and each command goes on.
+TEST(PanelCommands, EveryStoreMakesTheSessionFollowEnableScreensaver)
+{
+    testing::TempDir dir;
+    LoadedPanel panel(dir.path());
+    Form1& form = panel.form;
+    form.Command2.press();
+    form.Check4.set_Value(CheckBox::kUnchecked);
+    form.Command3.press();
+    EXPECT_EQ(panel.screensaver.turns, (std::vector<bool>{true, false}));
+    EXPECT_EQ(panel.platform.started, std::vector<std::string>{dir.file("PellavinRun")});
+    EXPECT_TRUE(panel.platform.messages.empty());
+
+    const std::string entry = "/home/someone/.config/autostart/pellavin-idle.desktop";
+    panel.screensaver.problems = {entry + ": Permission denied"};
+    form.Check4.set_Value(CheckBox::kChecked);
+    form.close();
+    EXPECT_EQ(panel.screensaver.turns, (std::vector<bool>{true, false, true}));
+    ASSERT_EQ(panel.platform.messages.size(), 2u);
+    const std::string& said = panel.platform.messages[0].prompt;
+    EXPECT_NE(said.find("could not be switched on"), std::string::npos) << said;
+    EXPECT_TRUE(names(panel.platform.messages[0], entry, "Permission denied")) << said;
+    EXPECT_NE(said.find("The settings were saved."), std::string::npos) << said;
+    EXPECT_EQ(panel.platform.messages[1].prompt, kClosingNote);
+    EXPECT_EQ(panel.platform.ends, std::vector<int>{0});
+    EXPECT_EQ(SettingsRecord::Load(panel.settings()), (SettingsRecord{0, 0, 0, 10, 0, 0}));
 }
 
 }  // namespace

@@ -121,15 +121,23 @@ TEST(PanelLoad, AFileThatCannotBeOpenedGivesAMessageAndTheDefaults)
         std::optional<mode_t> file_mode;  // none: no file
         mode_t dir_mode;
         const char* reason;
+        // The user's configuration directory, under one they cannot search.
+        const char* config = nullptr;
     };
     const Case cases[] = {
         {"no access to the file", false, 0000, 0755, "Permission denied"},
-        {"missing file in a read-only directory", false, std::nullopt, 0555, "Permission denied"},
+        {"missing file in a read-only directory, the user's own out of reach", false, std::nullopt, 0555,
+            "Permission denied", "locked/config"},
         {"a directory in its place", true, std::nullopt, 0755, "directory"},
     };
     for (const Case& c : cases) {
         testing::TempDir dir;
-        const std::string path = dir.file("Settings.dat");
+        const std::string config = c.config ? dir.file(c.config) : "";
+        const std::string path = c.config ? config + "/pellavin/Settings.dat" : dir.file("Settings.dat");
+        if (c.config) {
+            std::filesystem::create_directories(config);
+            chmod(dir.file("locked").c_str(), 0000);
+        }
         if (c.directory_in_its_place) std::filesystem::create_directory(path);
         if (c.file_mode) {
             SettingsRecord{1, -1, -1, 45, 1, 1}.Store(path);
@@ -139,6 +147,7 @@ TEST(PanelLoad, AFileThatCannotBeOpenedGivesAMessageAndTheDefaults)
         testing::give_to_unprivileged_user(dir.path().string());
         chmod(dir.path().c_str(), c.dir_mode);
         const int failed_step = testing::as_unprivileged_user([&] {
+            if (c.config) setenv("XDG_CONFIG_HOME", config.c_str(), 1);
             const LoadedPanel panel(dir.path());
             const Form1& form = panel.form;
             const testing::RecordingPlatform& platform = panel.platform;
@@ -154,6 +163,7 @@ TEST(PanelLoad, AFileThatCannotBeOpenedGivesAMessageAndTheDefaults)
         });
         EXPECT_EQ(failed_step, 0) << c.name;
         chmod(dir.path().c_str(), 0700);
+        if (c.config) chmod(dir.file("locked").c_str(), 0700);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panel/form1.h"
+#include "tests/panel/fake_screensaver.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/scripted_random.h"
 #include "tests/support/temp_dir.h"
@@ -24,7 +25,8 @@ struct LoadedPanel {
 
     testing::RecordingPlatform platform;
     testing::ScriptedRandom random;
-    Form1 form{platform, random};
+    FakeScreensaver screensaver;
+    Form1 form{platform, random, screensaver};
 };
 
 }  // namespace pellavin::panel

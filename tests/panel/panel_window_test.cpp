@@ -1,6 +1,7 @@
 #include "panel/form1.h"
 #include "runtime/qt/form_window.h"
 #include "runtime/qt/qt_platform.h"
+#include "tests/panel/fake_screensaver.h"
 #include "tests/support/directory_platform.h"
 #include "tests/support/temp_dir.h"
 
@@ -146,7 +147,8 @@ protected:
     qt_backend::QtPlatform real{"Pellavin"};
     testing::DirectoryPlatform platform{real, app_dir.string()};
     runtime::ClockSeededRandom random;
-    Form1 form{platform, random};
+    FakeScreensaver screensaver;
+    Form1 form{platform, random, screensaver};
     MessageBoxAnswerer boxes{settings_path};
     std::optional<qt_backend::FormWindow> window;
     std::vector<int> ends;

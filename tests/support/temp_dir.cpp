@@ -74,4 +74,21 @@ int as_unprivileged_user(const std::function<int()>& body)
     return WEXITSTATUS(status);
 }
 
+std::string seen_as_unprivileged_user(const std::function<std::string()>& body)
+{
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    // Small texts only: the child writes all before the parent reads.
+    as_unprivileged_user([&] {
+        const std::string seen = body();
+        return write(fds[1], seen.data(), seen.size()) == static_cast<ssize_t>(seen.size()) ? 0 : 1;
+    });
+    ::close(fds[1]);
+    std::string seen;
+    char buffer[512];
+    for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;) seen.append(buffer, static_cast<size_t>(got));
+    ::close(fds[0]);
+    return seen;
+}
+
 }  // namespace pellavin::testing

@@ -38,6 +38,9 @@ namespace pellavin::testing {
 // process is root), so that file permissions apply; returns what it returned.
 int as_unprivileged_user(const std::function<int()>& body);
 
+// The same, for a body that describes what it saw: returns that text.
+std::string seen_as_unprivileged_user(const std::function<std::string()>& body);
+
 // Makes the user of as_unprivileged_user() the owner of `path`, so that its
 // owner's permission bits are the ones that apply.
 void give_to_unprivileged_user(const std::string& path);

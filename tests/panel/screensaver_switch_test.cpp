@@ -1,0 +1,148 @@
+#include "panel/screensaver_switch.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace pellavin::panel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::TempDir;
+using namespace std::chrono_literals;
+
+// A stand-in watcher: each start adds a line "path|parent|session|pid" to
+// `started` beside it.
+constexpr char kStandIn[] = R"(#!/bin/sh
+read -r pid comm state parent group session rest </proc/$$/stat
+echo "$0|$parent|$session|$$" >>"$(dirname "$0")/started"
+)";
+
+// The panel's directory, named as awkwardly as a path can be, holding a
+// stand-in watcher, and reached through a link as a menu entry would.
+struct Installation {
+    TempDir dir;
+    fs::path real = dir.path() / "a \"dir\" with $, ` and \\ in it";
+    fs::path link = dir.path() / "link";
+    fs::path config = dir.path() / "config";
+    fs::path entry = config / "autostart/pellavin-idle.desktop";
+    std::string watcher = (real / "PellavinIdle").string();
+
+    Installation()
+    {
+        fs::create_directories(real);
+        testing::write_file(watcher, kStandIn);
+        fs::permissions(watcher, fs::perms(0755));
+        fs::create_directory_symlink(real, link);
+    }
+
+    // The starts so far, once `count` have come.
+    std::vector<std::string> starts(size_t count) const
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 100 && lines.size() < count; ++i) {
+            if (i > 0) std::this_thread::sleep_for(50ms);
+            std::istringstream text(read_file((real / "started").string()));
+            lines.clear();
+            for (std::string line; std::getline(text, line);) lines.push_back(line);
+        }
+        return lines;
+    }
+};
+
+std::vector<std::string> fields(const std::string& line)
+{
+    std::vector<std::string> parts;
+    std::istringstream text(line);
+    for (std::string part; std::getline(text, part, '|');) parts.push_back(part);
+    return parts;
+}
+
+// On: an entry that a desktop accepts and that starts this very watcher,
+// and the watcher started now in a session of its own, as no child of the
+// panel. Off: the entry goes; one for another watcher stays.
+TEST(SessionScreensaver, OnGivesTheSessionAnEntryAndARunningWatcherAndOffTakesTheEntryAway)
+{
+    Installation panel;
+    SessionScreensaver screensaver(panel.link.string(), panel.config.string());
+    EXPECT_EQ(screensaver.set_enabled(true), std::vector<std::string>{});
+
+    const std::vector<std::string> started = panel.starts(1);
+    ASSERT_EQ(started.size(), 1u);
+    const std::vector<std::string> start = fields(started[0]);
+    ASSERT_EQ(start.size(), 4u);
+    EXPECT_EQ(start[0], panel.watcher);
+    EXPECT_NE(start[1], std::to_string(getpid())) << "the watcher is the panel's child";
+    EXPECT_EQ(start[2], start[3]) << "the watcher shares the panel's session";
+
+    ASSERT_TRUE(fs::exists(panel.entry));
+    struct stat made {};
+    stat(panel.config.c_str(), &made);
+    EXPECT_EQ(made.st_mode & 0777, 0700u) << "a configuration directory open to others";
+    const std::string complaints = panel.dir.file("complaints");
+    const std::string validate = "desktop-file-validate '" + panel.entry.string() + "' >'" + complaints + "' 2>&1";
+    EXPECT_EQ(std::system(validate.c_str()), 0);
+    EXPECT_EQ(read_file(complaints), "");
+    // A desktop's own launcher reads the entry and starts the same program.
+    testing::run_to_end({"gio", "launch", panel.entry.string()});
+    const std::vector<std::string> launched = panel.starts(2);
+    ASSERT_EQ(launched.size(), 2u);
+    EXPECT_EQ(fields(launched[1])[0], panel.watcher);
+
+    EXPECT_EQ(screensaver.set_enabled(false), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(panel.entry));
+    EXPECT_EQ(screensaver.set_enabled(false), std::vector<std::string>{});
+
+    const std::string others = "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/lib/pellavin/PellavinIdle\n";
+    testing::write_file(panel.entry.string(), others);
+    EXPECT_EQ(screensaver.set_enabled(false), std::vector<std::string>{});
+    EXPECT_EQ(read_file(panel.entry.string()), others) << "another installation's entry was touched";
+}
+
+// Each failure is said with its path, and what can still be done is done.
+TEST(SessionScreensaver, WhatCannotBeDoneIsSaidWithItsPath)
+{
+    {
+        TempDir empty;
+        SessionScreensaver screensaver(empty.path().string(), empty.file("config"));
+        EXPECT_EQ(screensaver.set_enabled(true),
+            std::vector<std::string>{empty.file("PellavinIdle") + ": No such file or directory"});
+        EXPECT_FALSE(fs::exists(empty.file("config"))) << "an entry for a watcher that is not there";
+    }
+
+    Installation panel;
+    testing::give_to_unprivileged_user(panel.dir.path().string());
+    testing::give_to_unprivileged_user(panel.real.string());
+    fs::create_directory(panel.config);
+    testing::give_to_unprivileged_user(panel.config.string());
+    chmod(panel.config.c_str(), 0555);
+    const std::string on = testing::seen_as_unprivileged_user([&] {
+        SessionScreensaver screensaver(panel.real.string(), panel.config.string());
+        const std::vector<std::string> problems = screensaver.set_enabled(true);
+        return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problems";
+    });
+    EXPECT_EQ(on, (panel.config / "autostart").string() + ": Permission denied");
+    EXPECT_EQ(panel.starts(1).size(), 1u) << "the watcher did not start for this session";
+
+    chmod(panel.config.c_str(), 0755);
+    fs::create_directory(panel.config / "autostart");
+    testing::write_file(panel.entry.string(), "");
+    chmod(panel.entry.c_str(), 0000);
+    const std::string off = testing::seen_as_unprivileged_user([&] {
+        SessionScreensaver screensaver(panel.real.string(), panel.config.string());
+        const std::vector<std::string> problems = screensaver.set_enabled(false);
+        return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problems";
+    });
+    EXPECT_EQ(off, panel.entry.string() + ": Permission denied");
+}
+
+}  // namespace
+}  // namespace pellavin::panel

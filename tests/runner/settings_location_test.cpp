@@ -1,0 +1,207 @@
+#include "runner/settings_location.h"
+#include "runtime/core/runtime_error.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pellavin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+const auto as_seen = testing::seen_as_unprivileged_user;
+
+// A directory (no delay) or a settings file holding `delay` as DelayMinutes,
+// the user's, with `mode`. Listed again, a directory only gets the mode.
+struct Node {
+    const char* path;
+    mode_t mode;
+    int16_t delay = -1;
+};
+
+// The programs' directory and the user's home, with the user's
+// configuration directory in it, under a fresh directory.
+struct Tree {
+    TempDir root;
+
+    explicit Tree(const std::vector<Node>& nodes)
+    {
+        make({"home", 0755});
+        make({"", 0755});
+        for (const Node& node : nodes) make(node);
+    }
+    ~Tree()
+    {
+        for (const char* locked : {"home", ""}) chmod(at(locked).c_str(), 0755);
+        for (const std::string& name : entries()) fs::permissions(at(name), fs::perms::owner_all, fs::perm_options::add);
+    }
+
+    std::string at(const std::string& relative) const { return root.file(relative); }
+    void make(const Node& node) const
+    {
+        if (node.delay < 0) {
+            fs::create_directories(at(node.path));
+        } else {
+            SettingsRecord record;
+            record.DelayMinutes = node.delay;
+            record.Store(at(node.path));
+        }
+        testing::give_to_unprivileged_user(at(node.path));
+        chmod(at(node.path).c_str(), node.mode);
+    }
+
+    std::string entries_text() const
+    {
+        std::string text;
+        for (const std::string& name : entries()) text += " " + name;
+        return text;
+    }
+    std::set<std::string> entries() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(root.path())) {
+            names.insert(fs::relative(entry.path(), root.path()).string());
+        }
+        return names;
+    }
+    std::string relative(std::string text) const
+    {
+        const std::string prefix = root.path().string() + "/";
+        const size_t at = text.find(prefix);
+        return at == std::string::npos ? text : text.erase(at, prefix.size());
+    }
+
+    // What the user sees of a transfer: its result, or the error with the path it names.
+    std::string outcome(const std::function<std::string()>& transfer) const
+    {
+        try {
+            return transfer();
+        } catch (const runtime::RuntimeError& error) {
+            return "! " + relative(error.detail());
+        }
+    }
+};
+
+struct Case {
+    const char* name;
+    std::vector<Node> nodes;
+    const char* path;  // the file the panel stores into
+    const char* watcher_reads;
+    const char* reads;  // the runner and the panel
+    const char* loads_made;
+    const char* store;  // the panel's store of DelayMinutes 45
+    const char* then_reads;
+};
+
+// DelayMinutes tells whose record is read: 0 the defaults, 30 the
+// administrator's, 5 the user's own. Only root may write a 0555 directory,
+// and a 0000 one is out of every other user's reach.
+TEST(SettingsLocation, EachUserReadsAndStoresTheFileTheirInstallationAllows)
+{
+    const Node installed{"programs", 0555};
+    const Node administrators{"programs/Settings.dat", 0444, 30};
+    const Node own_directory{"home/.config/pellavin", 0700};
+    const std::string own = "home/.config/pellavin/Settings.dat";
+    const std::string own_missing = "! " + own + ": No such file or directory";
+    const std::string own_refused = "! " + own + ": Permission denied";
+    const Case cases[] = {
+        {"a directory the user may write", {{"programs", 0755}}, "programs/Settings.dat",
+            "! programs/Settings.dat: No such file or directory", "0", " programs/Settings.dat", "stored", "45"},
+        {"a read-only directory", {installed}, own.c_str(), own_missing.c_str(), "0", "", "stored", "45"},
+        {"a read-only directory with the administrator's file", {{"programs", 0755}, administrators, installed},
+            own.c_str(), "30", "30", "", "stored", "45"},
+        {"a file the user may write in a read-only directory",
+            {{"programs", 0755}, {"programs/Settings.dat", 0644, 30}, installed}, "programs/Settings.dat", "30", "30",
+            "", "stored", "45"},
+        {"the user's own file", {installed, own_directory, {own.c_str(), 0644, 5}}, own.c_str(), "5", "5", "",
+            "stored", "45"},
+        {"the user's own file, read-only", {installed, own_directory, {own.c_str(), 0444, 5}}, own.c_str(), "5", "5",
+            "", own_refused.c_str(), "5"},
+        {"the user's own file, unreadable, beside the administrator's",
+            {{"programs", 0755}, administrators, installed, own_directory, {own.c_str(), 0000, 5}}, own.c_str(),
+            own_refused.c_str(), own_refused.c_str(), "", own_refused.c_str(), own_refused.c_str()},
+        {"a configuration directory the user may not write", {installed, {"home/.config", 0555}}, own.c_str(),
+            own_missing.c_str(), "0", "", "! home/.config/pellavin: Permission denied", "0"},
+        {"a home the user cannot reach, with the administrator's file",
+            {{"programs", 0755}, administrators, installed, {"home", 0000}}, own.c_str(), "30", "30", "",
+            "! home/.config: Permission denied", "30"},
+        {"a home the user cannot reach, and nothing else", {installed, {"home", 0000}}, own.c_str(),
+            own_refused.c_str(), own_refused.c_str(), "", "! home/.config: Permission denied", own_refused.c_str()},
+    };
+    for (const Case& c : cases) {
+        const Tree tree(c.nodes);
+        // Where the user may write decides, so the user locates the file.
+        const auto file = [&] { return SettingsFile::locate(tree.at("programs"), tree.at("home/.config")); };
+        const auto delay = [&](const auto& load) {
+            return tree.outcome([&] { return std::to_string(load().DelayMinutes); });
+        };
+        const auto reads = [&] { return delay([&] { return file().Load(); }); };
+
+        const std::string before = tree.entries_text();
+        EXPECT_EQ(as_seen([&] { return tree.relative(file().path()); }), c.path) << c.name;
+        EXPECT_EQ(as_seen([&] { return delay([&] { return file().LoadExisting(); }); }), c.watcher_reads) << c.name;
+        EXPECT_EQ(as_seen(reads), c.reads) << c.name;
+        EXPECT_EQ(tree.entries_text(), before + c.loads_made) << c.name << ": what the loads made";
+
+        SettingsRecord edited;
+        edited.DelayMinutes = 45;
+        const std::string store = as_seen([&] {
+            return tree.outcome([&] {
+                file().Store(edited);
+                return std::string("stored");
+            });
+        });
+        EXPECT_EQ(store, c.store) << c.name;
+        EXPECT_EQ(as_seen(reads), c.then_reads) << c.name;
+
+        struct stat made {};
+        if (store == "stored" && c.path == own) {
+            ASSERT_EQ(stat(tree.at(own_directory.path).c_str(), &made), 0) << c.name;
+            EXPECT_EQ(made.st_mode & 0777, 0700u) << c.name << ": the user's directory is open to others";
+        }
+        if (c.path == own && fs::exists(tree.at(administrators.path))) {
+            EXPECT_EQ(SettingsRecord::LoadExisting(tree.at(administrators.path)).DelayMinutes, 30)
+                << c.name << ": the administrator's file changed";
+        }
+    }
+}
+
+// A configuration directory named by a relative path, or not at all, is
+// the one in the user's home.
+TEST(SettingsLocation, TheConfigurationDirectoryIsAnAbsoluteXdgConfigHomeElseTheOneInHome)
+{
+    const char* saved_home = std::getenv("HOME");
+    const char* saved_config = std::getenv("XDG_CONFIG_HOME");
+    const std::string home = saved_home ? saved_home : "";
+    const std::string config = saved_config ? saved_config : "";
+    setenv("HOME", "/home/someone", 1);
+    const struct {
+        const char* configured;  // nullptr: unset
+        const char* expected;
+    } cases[] = {
+        {"/elsewhere/config", "/elsewhere/config"},
+        {nullptr, "/home/someone/.config"},
+        {"", "/home/someone/.config"},
+        {"relative/config", "/home/someone/.config"},
+    };
+    for (const auto& c : cases) {
+        if (c.configured) {
+            setenv("XDG_CONFIG_HOME", c.configured, 1);
+        } else {
+            unsetenv("XDG_CONFIG_HOME");
+        }
+        EXPECT_EQ(config_home(), c.expected) << (c.configured ? c.configured : "unset");
+    }
+    saved_home ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
+    saved_config ? setenv("XDG_CONFIG_HOME", config.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+}  // namespace pellavin
