@@ -120,7 +120,7 @@ ReplyHandler GnomeIdleSource::added(uint32_t* watch, const char* member)
     return [this, watch, member, generation = generation_](sd_bus_message* reply) {
         uint32_t id = 0;
         if (!answered(reply, member) || sd_bus_message_read(reply, "u", &id) < 0) return;
-        said_.clear();
+        problem_said_ = false;
         if (generation == generation_) *watch = id;
         else remove_watch(id);  // watched no more since it was asked for
     };
@@ -139,10 +139,10 @@ bool GnomeIdleSource::answered(sd_bus_message* reply, const char* member)
     const std::string error = reply_error(reply);
     if (error.empty()) return true;
     // Said again only once a watch has been set up in between.
-    const std::string line = std::string(kName) + " fails " + member + " (" + error
-        + "): no game comes by itself until it answers";
-    if (said_.empty() && say) say(line);
-    said_ = line;
+    if (!problem_said_ && say) {
+        say(std::string(kName) + " fails " + member + " (" + error + "): no game comes by itself until it answers");
+    }
+    problem_said_ = true;
     return false;
 }
 

@@ -14,8 +14,9 @@ namespace pellavin::idle {
 // the session has had no input for its interval, counted from the last
 // input, and again only after input and another full interval; a
 // user-active watch fires once, at the next input. Both come back as
-// WatchFired. Every call is sent without waiting, so a stalled monitor
-// holds up nothing: it only starts no game. The monitor's owner leaving
+// WatchFired. Past the first question, which waits a bounded time, every
+// call is sent without waiting, so a stalled monitor holds up nothing: it
+// only starts no game. The monitor's owner leaving
 // the bus is the end of the session.
 class GnomeIdleSource final : public SessionIdleSource {
 public:
@@ -63,7 +64,7 @@ private:
     uint64_t delay_ = 0;       // ms
     uint32_t idle_watch_ = 0;  // 0: none
     uint32_t active_watch_ = 0;
-    std::string said_;  // the problem said since the last watch was set up
+    bool problem_said_ = false;  // since the last watch was set up
 };
 
 }  // namespace pellavin::idle
