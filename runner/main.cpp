@@ -1,10 +1,35 @@
 #include "runner/form1.h"
-#include "runtime/qt/application.h"
+#include "runtime/screen/full_screen.h"
+#include "runtime/screen/screen_platform.h"
 
-int main(int argc, char** argv)
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kTitle[] = "PellavinRun";
+// Until the runner has a Wayland backend of its own, a Wayland session
+// plays on the Qt runner beside it, in this same process.
+constexpr char kQtRunner[] = "PellavinRunQt";
+
+int play_through_qt(char** argv)
 {
-    pellavin::qt_backend::Application app(argc, argv, "PellavinRun", pellavin::qt_backend::DesktopBus::Avoid,
-        pellavin::qt_backend::TitleBars::None);
-    pellavin::runner::Form1 form(app.platform(), app.random());
-    return app.run(form);
+    const std::string path = pellavin::screen::program_directory() + "/" + kQtRunner;
+    execv(path.c_str(), argv);
+    std::fprintf(stderr, "%s: cannot start %s: %s\n", kTitle, path.c_str(), std::strerror(errno));
+    return 1;
+}
+
+}  // namespace
+
+int main(int, char** argv)
+{
+    return pellavin::screen::run_full_screen(
+        kTitle,
+        [](pellavin::runtime::Platform& platform, pellavin::runtime::RandomSequence& random) {
+            return std::make_unique<pellavin::runner::Form1>(platform, random);
+        },
+        [argv] { return play_through_qt(argv); });
 }

@@ -9,7 +9,7 @@ extern char** environ;
 
 namespace pellavin::runtime {
 
-pid_t spawn_program(const std::string& path)
+pid_t spawn_program(const std::string& path, const std::vector<std::string>& arguments)
 {
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -22,10 +22,13 @@ pid_t spawn_program(const std::string& path)
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-    std::string program = path;
-    char* argv[] = {program.data(), nullptr};
+    std::vector<std::string> words = {path};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    const int err = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv, environ);
+    const int err = posix_spawn(&pid, path.c_str(), nullptr, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     if (err != 0) throw os_error(path, err);
     return pid;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdint>
+
+namespace pellavin::screen {
+
+// Virtual-key codes of the keys the programs name.
+namespace virtual_key {
+inline constexpr int16_t kShift = 16;
+inline constexpr int16_t kControl = 17;
+inline constexpr int16_t kAlt = 18;
+inline constexpr int16_t kLeft = 37;
+inline constexpr int16_t kUp = 38;
+inline constexpr int16_t kRight = 39;
+inline constexpr int16_t kDown = 40;
+}  // namespace virtual_key
+
+// The virtual-key code of a key symbol, as the key that carries it is
+// known to the programs: a letter is its capital, a shifted digit or
+// punctuation mark the key it is on, a keypad key its own code. 0 for a
+// symbol that has no code (a dead key, a letter outside A to Z).
+int16_t virtual_key_code(xkb_keysym_t keysym);
+
+// A key pressed: its code and the shift state of the moment (1 Shift,
+// 2 Ctrl, 4 Alt, added).
+struct KeyDown {
+    int16_t code = 0;
+    int16_t shift = 0;
+};
+
+// The key `key` pressed in `state`, which holds the keymap, its layout and
+// the modifiers in force. Nothing is composed: a dead key is a key too.
+KeyDown key_down(xkb_state* state, xkb_keycode_t key);
+
+}  // namespace pellavin::screen
