@@ -51,10 +51,10 @@ std::string wayland_problem()
     std::string path(name);
     if (!name.starts_with('/')) {
         const std::string_view runtime = environment("XDG_RUNTIME_DIR");
-        if (runtime.empty()) return "WAYLAND_DISPLAY is set, but XDG_RUNTIME_DIR is not";
+        if (runtime.empty()) return "WAYLAND_DISPLAY \"" + path + "\" is set, but XDG_RUNTIME_DIR is not";
         path = std::string(runtime) + "/" + path;
     }
-    const std::string no_answer = "no Wayland compositor answers at \"" + std::string(name) + "\"";
+    const std::string no_answer = "no Wayland compositor answers at WAYLAND_DISPLAY \"" + std::string(name) + "\"";
     sockaddr_un address{};
     if (path.size() >= sizeof address.sun_path) return no_answer;
     address.sun_family = AF_UNIX;
@@ -78,11 +78,13 @@ int run_full_screen(const std::string& title, const FormFactory& make_form, cons
             return 1;
         }
     }
-    const std::string wayland = given ? "WAYLAND_DISPLAY is not for a saver's window" : wayland_problem();
+    const std::string wayland = given ? "XSCREENSAVER_WINDOW names an X window" : wayland_problem();
     if (wayland.empty()) return on_wayland();
     X11Connection x11;
     if (!x11.connected()) {
-        say(title, "there is no display to show on (" + wayland + "; " + x11.problem() + ")");
+        const std::string x11_problem
+            = x11.name().empty() ? "DISPLAY is not set" : "no X server answers at DISPLAY \"" + x11.name() + "\"";
+        say(title, "there is no display to show on (" + wayland + "; " + x11_problem + ")");
         return 1;
     }
     return play_on_x11(x11, title, make_form, given);

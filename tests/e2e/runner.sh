@@ -238,4 +238,22 @@ scenario_signals() {
   done
 }
 
+# Started where there is no display to show on (over ssh, say), the runner
+# says so in one line, naming what it tried, and ends with status 1.
+scenario_no_display() {
+  dir=$(app_dir none)
+  for environment in "-u DISPLAY -u WAYLAND_DISPLAY" "DISPLAY=:31999 WAYLAND_DISPLAY=nothing-here"; do
+    status=0
+    # shellcheck disable=SC2086
+    env $environment "$dir/PellavinRun" 2>"$artifacts/no-display.stderr" || status=$?
+    expect "no display ($environment): status 1" "$status" 1
+    expect "one line says so" "$(grep -c . "$artifacts/no-display.stderr")" 1
+    said=$(cat "$artifacts/no-display.stderr")
+    case $said in
+    "PellavinRun: there is no display to show on ("*WAYLAND_DISPLAY*DISPLAY*")") echo "ok: $said" ;;
+    *) fail "the line does not say what was tried: $said" ;;
+    esac
+  done
+}
+
 run_scenario "$1"
