@@ -1,5 +1,7 @@
 #include "tests/screen/x11_observer.h"
 
+#include "runtime/screen/x11/x11_screen.h"
+
 #include <xcb/xfixes.h>
 #include <xcb/xtest.h>
 
@@ -178,6 +180,16 @@ bool X11Observer::viewable(xcb_window_t window)
     Reply<xcb_get_window_attributes_reply_t> reply(
         xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr));
     return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+double X11Observer::dpi()
+{
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_,
+        xcb_get_property(connection_, 0, root_, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr));
+    if (!reply) return 96.0;
+    const std::string_view text(static_cast<const char*>(xcb_get_property_value(reply.get())),
+        static_cast<size_t>(xcb_get_property_value_length(reply.get())));
+    return screen::xft_dpi(text).value_or(96);
 }
 
 bool X11Observer::keyboard_grabbed_elsewhere()

@@ -54,6 +54,8 @@ public:
     std::vector<uint32_t> cardinals(xcb_window_t window, const std::string& property);
     // Who holds the keyboard grab: a grab attempt of ours fails while one does.
     bool keyboard_grabbed_elsewhere();
+    // The DPI that Xft.dpi sets on the server, 96 without it.
+    double dpi();
     // Waits until the server has done all this connection asked.
     void sync();
 
