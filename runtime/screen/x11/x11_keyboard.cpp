@@ -52,8 +52,20 @@ void X11Keyboard::load()
     reload();
 }
 
+bool X11Keyboard::catch_up()
+{
+    if (!tried_) {
+        load();
+        return true;
+    }
+    if (!stale_) return false;
+    reload();
+    return true;
+}
+
 void X11Keyboard::reload()
 {
+    stale_ = false;
     xkb_keymap* keymap = xkb_x11_keymap_new_from_device(context_, connection_, device_, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (keymap == nullptr) return;
     xkb_state* state = xkb_state_new(keymap);
@@ -72,7 +84,7 @@ bool X11Keyboard::handle(const xcb_generic_event_t& event)
     if (first_event_ == 0 || (event.response_type & 0x7F) != first_event_) return false;
     // Every XKB event has the one number; its kind is in the next byte.
     const uint8_t kind = event.pad0;
-    if (kind == XCB_XKB_NEW_KEYBOARD_NOTIFY || kind == XCB_XKB_MAP_NOTIFY) reload();
+    if (kind == XCB_XKB_NEW_KEYBOARD_NOTIFY || kind == XCB_XKB_MAP_NOTIFY) stale_ = true;
     return true;
 }
 

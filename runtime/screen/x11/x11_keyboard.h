@@ -19,8 +19,14 @@ public:
 
     void load();
     bool loaded() const { return state_ != nullptr; }
-    // An XKB event: a new keymap is loaded. False for any other event.
+    // An XKB event: the keymap has changed, or another keyboard is typed
+    // on (xdotool's, say), whose keymap may differ. False for any other event.
     bool handle(const xcb_generic_event_t& event);
+    // Reads the keymap when it has not been read or has changed since;
+    // returns whether it did. Called once the events at hand are handled: a
+    // key that ends the game must not wait for round trips first, and the
+    // arrows are the same keys on every keyboard.
+    bool catch_up();
 
     // The key pressed in the modifiers and layout that the event carries.
     // Without a keymap every key is one without a code.
@@ -36,6 +42,7 @@ private:
     int32_t device_ = -1;
     uint8_t first_event_ = 0;
     bool tried_ = false;
+    bool stale_ = false;
 };
 
 }  // namespace pellavin::screen

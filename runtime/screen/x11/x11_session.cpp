@@ -186,6 +186,14 @@ void X11Session::flush()
     handle_queued();
     after_events();
     xcb_flush(x11_.get());
+    // The keymap costs round trips: it is read (and read again when it has
+    // changed) before the loop sleeps, once the first frame is out, and
+    // what came meanwhile is handled.
+    if (game_ && first_frame_sent_ && keyboard_.catch_up()) {
+        handle_queued();
+        after_events();
+        xcb_flush(x11_.get());
+    }
 }
 
 bool X11Session::dispatch()
@@ -195,11 +203,6 @@ bool X11Session::dispatch()
         std::free(event);
     }
     after_events();
-    // The keymap costs round trips: it waits until the first frame is out.
-    if (game_ && first_frame_sent_ && !keyboard_.loaded()) {
-        xcb_flush(x11_.get());
-        keyboard_.load();
-    }
     return !x11_.gone() && !given_gone_;
 }
 
