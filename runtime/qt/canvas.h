@@ -12,6 +12,7 @@ namespace pellavin::qt_backend {
 class PainterCanvas final : public screen::Canvas {
 public:
     PainterCanvas(QPainter& painter, double device_pixel_ratio);
+    using screen::Canvas::fill;
     void fill(const screen::Rect& rect, screen::Rgb color) override;
     void draw_rectangle(const screen::Rect& rect, std::optional<screen::Rgb> fill, screen::Rgb border) override;
     void draw_circle(const screen::Rect& rect, std::optional<screen::Rgb> fill, screen::Rgb border) override;

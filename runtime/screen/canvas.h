@@ -11,6 +11,10 @@ class Canvas {
 public:
     virtual ~Canvas() = default;
     virtual void fill(const Rect& rect, Rgb color) = 0;
+    virtual void fill(const Region& region, Rgb color)
+    {
+        for (const Rect& rect : region) fill(rect, color);
+    }
     // A rectangle or a circle filling `rect` (nothing when `fill` is empty),
     // with a one-pixel `border` inside it.
     virtual void draw_rectangle(const Rect& rect, std::optional<Rgb> fill, Rgb border) = 0;

@@ -65,7 +65,7 @@ void draw_shape(Canvas& canvas, const runtime::Shape& shape, const Rect& rect, R
 void ShapeScene::draw(Canvas& canvas, const Region& device_region, Rgb window_color) const
 {
     const Rgb back = rgb_of(form_.BackColor(), window_color);
-    for (const Rect& rect : device_region) canvas.fill(rect, back);
+    canvas.fill(device_region, back);
     for (const runtime::Shape* shape : shapes_) {
         const Rect rect = place_of(*shape);
         if (!rect.empty() && device_region.intersects(rect)) draw_shape(canvas, *shape, rect, window_color);

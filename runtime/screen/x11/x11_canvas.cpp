@@ -3,6 +3,7 @@
 #include "runtime/screen/shape_scene.h"
 
 #include <bit>
+#include <vector>
 
 namespace pellavin::screen {
 namespace {
@@ -60,9 +61,20 @@ void X11Canvas::fill(const Rect& rect, Rgb color)
     xcb_poly_fill_rectangle(connection_, window_, gc_, 1, &area);
 }
 
+void X11Canvas::fill(const Region& region, Rgb color)
+{
+    if (region.empty()) return;
+    use_color(color);
+    std::vector<xcb_rectangle_t> areas;
+    areas.reserve(region.rects().size());
+    for (const Rect& rect : region) areas.push_back(rectangle_of(rect));
+    xcb_poly_fill_rectangle(connection_, window_, gc_, static_cast<uint32_t>(areas.size()), areas.data());
+}
+
 void X11Canvas::draw_rectangle(const Rect& rect, std::optional<Rgb> fill_color, Rgb border)
 {
     if (fill_color) fill(rect, *fill_color);
+    if (fill_color == border) return;  // the fill has drawn the outline's pixels already
     use_color(border);
     const xcb_rectangle_t outline = rectangle_of({rect.x, rect.y, rect.width - 1, rect.height - 1});
     xcb_poly_rectangle(connection_, window_, gc_, 1, &outline);
@@ -76,6 +88,7 @@ void X11Canvas::draw_circle(const Rect& rect, std::optional<Rgb> fill_color, Rgb
         use_color(*fill_color);
         xcb_poly_fill_arc(connection_, window_, gc_, 1, &arc);
     }
+    // The outline reaches pixels the fill does not, whatever their colours.
     use_color(border);
     xcb_poly_arc(connection_, window_, gc_, 1, &arc);
 }

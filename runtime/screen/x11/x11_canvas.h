@@ -35,6 +35,8 @@ public:
     void redraw(const ShapeScene& scene, const Region& device_region, Rgb window_color);
 
     void fill(const Rect& rect, Rgb color) override;
+    // All of it in one request: the server's cost is mostly per request.
+    void fill(const Region& region, Rgb color) override;
     void draw_rectangle(const Rect& rect, std::optional<Rgb> fill, Rgb border) override;
     void draw_circle(const Rect& rect, std::optional<Rgb> fill, Rgb border) override;
 
