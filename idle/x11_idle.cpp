@@ -214,7 +214,7 @@ bool X11IdleSource::dispatch()
         std::free(event);
     }
     handle_queued();
-    return xcb_connection_has_error(connection_) == 0;
+    return !x11_.gone();
 }
 
 }  // namespace pellavin::idle
