@@ -238,6 +238,20 @@ scenario_signals() {
   done
 }
 
+# When the X server goes, so does the game, saying why.
+scenario_server_gone() {
+  dir=$(app_dir gone)
+  start "$dir/PellavinRun"
+  [ -n "$(window_of "$PID")" ] || { fail "no window appeared"; return; }
+  stop_xvfb
+  if wait_exit "$PID"; then
+    expect "the game ends with status 1" "$STATUS" 1
+    expect "and says why" "$(cat "$stderr")" "PellavinRun: the X server has gone"
+  else
+    fail "the game plays on after its X server has gone"
+  fi
+}
+
 # Started where there is no display to show on (over ssh, say), the runner
 # says so in one line, naming what it tried, and ends with status 1.
 scenario_no_display() {
