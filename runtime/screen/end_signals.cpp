@@ -1,6 +1,7 @@
 #include "runtime/screen/end_signals.h"
 
 #include <csignal>
+#include <initializer_list>
 #include <cstdio>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -39,7 +40,6 @@ void EndSignals::end()
 {
     signalfd_siginfo info{};
     const int signal = read(fd_, &info, sizeof info) == sizeof info ? static_cast<int>(info.ssi_signo) : SIGTERM;
-    if (before_end) before_end();
     std::fflush(stderr);
     sigset_t only;
     sigemptyset(&only);

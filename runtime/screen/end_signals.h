@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 namespace pellavin::screen {
 
 // The signals that end a program at once: SIGTERM (a session's end, a
@@ -17,12 +15,8 @@ public:
     EndSignals& operator=(const EndSignals&) = delete;
 
     int fd() const { return fd_; }
-    // The descriptor was readable: runs `before_end`, then ends the program
-    // by the signal that came.
+    // The descriptor was readable: ends the program by the signal that came.
     [[noreturn]] void end();
-
-    // What must go with the program (a message box it started, say).
-    std::function<void()> before_end;
 
 private:
     int fd_;

@@ -56,7 +56,6 @@ public:
     const ShapeScene& scene() const { return scene_; }
     const TickClock& clock() const { return clock_; }
     TickClock& clock() { return clock_; }
-    bool shown() const { return shown_; }
 
 private:
     void tick();

@@ -31,7 +31,7 @@ public:
     explicit PlayingRunner(const SettingsRecord& settings, std::optional<xcb_window_t> given = std::nullopt)
     {
         std::string problem;
-        session = given ? screen::X11Session::open_in(x11, "PellavinRun", *given, problem)
+        session = given ? screen::X11Session::open_in(x11, *given, problem)
                         : screen::X11Session::open(x11, "PellavinRun", problem);
         if (!session) {
             ADD_FAILURE() << problem;

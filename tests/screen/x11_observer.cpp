@@ -1,5 +1,6 @@
 #include "tests/screen/x11_observer.h"
 
+#include "runtime/screen/x11/reply.h"
 #include "runtime/screen/x11/x11_screen.h"
 
 #include <xcb/xfixes.h>
@@ -11,10 +12,7 @@
 namespace pellavin::testing {
 namespace {
 
-struct FreeReply {
-    void operator()(void* reply) const { std::free(reply); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
+using screen::Reply;
 
 constexpr uint32_t kAllPlanes = ~0u;
 

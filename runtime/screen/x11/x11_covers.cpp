@@ -53,11 +53,4 @@ std::optional<Rect> X11Covers::size_of(xcb_window_t window) const
     return std::nullopt;
 }
 
-std::vector<xcb_window_t> X11Covers::windows() const
-{
-    std::vector<xcb_window_t> windows;
-    for (const auto& [name, cover] : covers_) windows.push_back(cover.window);
-    return windows;
-}
-
 }  // namespace pellavin::screen

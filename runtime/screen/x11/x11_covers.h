@@ -30,7 +30,6 @@ public:
     bool owns(xcb_window_t window) const { return size_of(window).has_value(); }
     // A cover's size, at (0, 0); nothing for a window that is no cover.
     std::optional<Rect> size_of(xcb_window_t window) const;
-    std::vector<xcb_window_t> windows() const;
 
 private:
     struct Cover {

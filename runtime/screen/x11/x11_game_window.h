@@ -32,7 +32,6 @@ public:
     // The size of the game's window or a cover, at (0, 0); nothing for
     // any other window.
     std::optional<Rect> size_of(xcb_window_t window) const;
-    const X11Covers& covers() const { return covers_; }
     // The monitors have changed.
     void follow(const std::vector<Monitor>& monitors);
 

@@ -18,7 +18,7 @@ int play_on_x11(X11Connection& x11, const std::string& title, const FormFactory&
     ScreenPlatform platform(title);
     std::string problem;
     std::unique_ptr<X11Session> session
-        = given ? X11Session::open_in(x11, title, *given, problem) : X11Session::open(x11, title, problem);
+        = given ? X11Session::open_in(x11, *given, problem) : X11Session::open(x11, title, problem);
     if (!session) {
         platform.write_error_line(title + ": " + problem);
         return 1;

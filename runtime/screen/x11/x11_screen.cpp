@@ -1,6 +1,7 @@
 #include "runtime/screen/x11/x11_screen.h"
 
 #include "runtime/screen/x11/connection.h"
+#include "runtime/screen/x11/reply.h"
 
 #include <xcb/randr.h>
 
@@ -18,11 +19,6 @@ constexpr uint32_t kResourcesLength = 1 << 16;  // in 32-bit units: the whole da
 constexpr uint32_t kRandrMajor = 1;
 constexpr uint32_t kRandrMinor = 5;  // monitors
 constexpr std::string_view kDpiResource = "Xft.dpi:";
-
-struct FreeReply {
-    void operator()(void* reply) const { std::free(reply); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
 
 constexpr std::array<const char*, 8> kAtomNames = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_STATE",
     "_NET_WM_STATE_FULLSCREEN", "_MOTIF_WM_HINTS", "_NET_WM_PID", "_NET_WM_NAME", "UTF8_STRING"};

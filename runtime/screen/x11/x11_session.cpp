@@ -1,9 +1,11 @@
 #include "runtime/screen/x11/x11_session.h"
 
+#include "runtime/screen/x11/reply.h"
+
 #include <xcb/randr.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 namespace pellavin::screen {
 namespace {
@@ -12,11 +14,6 @@ constexpr double kTwipsPerInch = 1440.0;
 // The wheel's turns come as presses of buttons 4 to 7: they are no clicks.
 constexpr xcb_button_t kFirstWheelButton = 4;
 constexpr xcb_button_t kLastWheelButton = 7;
-
-struct FreeReply {
-    void operator()(void* reply) const { std::free(reply); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
 
 bool inside(const Rect& area, int x, int y) { return x >= area.x && y >= area.y && x < area.right() && y < area.bottom(); }
 
@@ -51,8 +48,7 @@ std::unique_ptr<X11Session> X11Session::open(X11Connection& x11, const std::stri
     return session;
 }
 
-std::unique_ptr<X11Session> X11Session::open_in(
-    X11Connection& x11, const std::string& /*title*/, xcb_window_t given, std::string& problem)
+std::unique_ptr<X11Session> X11Session::open_in(X11Connection& x11, xcb_window_t given, std::string& problem)
 {
     xcb_connection_t* connection = x11.get();
     const auto geometry_cookie = xcb_get_geometry(connection, given);

@@ -25,8 +25,7 @@ public:
     // the reason in `problem`.
     static std::unique_ptr<X11Session> open(X11Connection& x11, const std::string& title, std::string& problem);
     // In the framework's window `given`.
-    static std::unique_ptr<X11Session> open_in(
-        X11Connection& x11, const std::string& title, xcb_window_t given, std::string& problem);
+    static std::unique_ptr<X11Session> open_in(X11Connection& x11, xcb_window_t given, std::string& problem);
     ~X11Session() override;
 
     // The screen's size in twips: the primary monitor's, or the given
@@ -38,7 +37,6 @@ public:
     Surface& surface();
     X11GameWindow* game_window() { return game_.get(); }
     const ScreenFacts& facts() const { return facts_; }
-    xcb_connection_t* connection() const { return x11_.get(); }
 
     // Where the events go from now on; nullptr: nowhere.
     void attach(FormView* view) { view_ = view; }
