@@ -82,8 +82,8 @@ run_scenario() {
 app_dir() {
   dir=$e2e_tmp/$1
   mkdir -p "$dir"
-  for program in PellavinRun Pellavin PellavinIdle PellavinMessageBox PellavinRunQt; do
-    if [ -x "$E2E_BIN/$program" ]; then cp "$E2E_BIN/$program" "$dir/"; fi
+  for program in PellavinRun Pellavin PellavinIdle PellavinMessageBox PellavinRunQt.so; do
+    if [ -e "$E2E_BIN/$program" ]; then cp "$E2E_BIN/$program" "$dir/"; fi
   done
   echo "$dir"
 }

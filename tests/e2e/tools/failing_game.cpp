@@ -12,7 +12,7 @@ namespace {
 
 using namespace pellavin;
 
-runtime::FormDesign design()
+runtime::FormDesign game_design()
 {
     runtime::FormDesign d;
     d.border_style = runtime::BorderStyle::None;
@@ -25,7 +25,7 @@ runtime::FormDesign design()
 class FailingGame final : public runtime::Form {
 public:
     FailingGame(runtime::Platform& platform, runtime::RandomSequence& random)
-        : Form(platform, random, design())
+        : Form(platform, random, game_design())
         , Tick(*this, "Tick", nullptr, 1)
         , Ball(*this, "Ball", {1560, 3360, 255, 255}, runtime::ShapeKind::Circle)
     {
