@@ -115,7 +115,10 @@ void X11Session::handle(const xcb_generic_event_t& event)
     if (keyboard_.handle(event)) return;
     const bool root_changed
         = type == XCB_CONFIGURE_NOTIFY && reinterpret_cast<const xcb_configure_notify_event_t&>(event).window == facts_.root;
-    if (facts_.randr_first_event != 0 && (root_changed || type == facts_.randr_first_event + XCB_RANDR_SCREEN_CHANGE_NOTIFY)) {
+    const uint8_t randr = facts_.randr_first_event;
+    const bool monitors_changed = randr != 0
+        && (root_changed || type == randr + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randr + XCB_RANDR_NOTIFY);
+    if (monitors_changed) {
         if (root_changed) {
             const auto& root = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
             facts_.root_geometry = {0, 0, root.width, root.height};
