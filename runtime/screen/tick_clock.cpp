@@ -30,19 +30,23 @@ TickClock::~TickClock()
     if (fd_ >= 0) close(fd_);
 }
 
-void TickClock::arm(std::chrono::nanoseconds deadline)
+timespec TickClock::timespec_of(std::chrono::nanoseconds time)
 {
-    itimerspec spec{};
-    const int64_t ns = deadline.count();
-    spec.it_value = {static_cast<time_t>(ns / kNanosecondsPerSecond), static_cast<long>(ns % kNanosecondsPerSecond)};
-    timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    const int64_t ns = time.count();
+    return {static_cast<time_t>(ns / kNanosecondsPerSecond), static_cast<long>(ns % kNanosecondsPerSecond)};
 }
 
+// The kernel keeps the deadlines: the first one absolute, the others a
+// whole period after it, on the schedule's own grid, without a word from
+// the program at each tick.
 void TickClock::start()
 {
     if (running()) return;
     schedule_.emplace(period_, now());
-    arm(schedule_->next_deadline());
+    itimerspec spec{};
+    spec.it_value = timespec_of(schedule_->next_deadline());
+    spec.it_interval = timespec_of(period_);
+    timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
 }
 
 void TickClock::stop()
@@ -51,18 +55,19 @@ void TickClock::stop()
     ticks_ += schedule_->ticks();
     skipped_ += schedule_->skipped();
     schedule_.reset();
-    arm(std::chrono::nanoseconds(0));  // disarmed
+    const itimerspec disarmed{};
+    timerfd_settime(fd_, 0, &disarmed, nullptr);
 }
 
 void TickClock::wake()
 {
+    // However many deadlines have passed, one tick: the schedule counts
+    // the ones missed as skipped.
     uint64_t expirations = 0;
     if (read(fd_, &expirations, sizeof expirations) < 0) {
         // Nothing due after all (the clock was stopped and started again).
     }
-    if (!running()) return;
-    if (schedule_->wake(now())) on_tick_();
-    if (running()) arm(schedule_->next_deadline());
+    if (running() && schedule_->wake(now())) on_tick_();
 }
 
 }  // namespace pellavin::screen

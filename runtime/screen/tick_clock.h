@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <time.h>
 
 namespace pellavin::screen {
 
@@ -33,7 +34,7 @@ public:
     uint64_t skipped() const { return skipped_ + (schedule_ ? schedule_->skipped() : 0); }
 
 private:
-    void arm(std::chrono::nanoseconds deadline);
+    static timespec timespec_of(std::chrono::nanoseconds time);
 
     std::function<void()> on_tick_;
     std::chrono::nanoseconds period_;
