@@ -34,63 +34,65 @@ uint32_t PixelFormat::pixel(Rgb color) const
     return place(color.red, red_mask) | place(color.green, green_mask) | place(color.blue, blue_mask);
 }
 
+X11Canvas::Pen::Pen(xcb_connection_t* connection, xcb_window_t window)
+    : connection(connection)
+    , gc(xcb_generate_id(connection))
+{
+    const uint32_t values[] = {foreground, 0};
+    xcb_create_gc(connection, gc, window, XCB_GC_FOREGROUND | XCB_GC_GRAPHICS_EXPOSURES, values);
+}
+
+X11Canvas::Pen::~Pen() { xcb_free_gc(connection, gc); }
+
+xcb_gcontext_t X11Canvas::Pen::in(uint32_t pixel)
+{
+    if (pixel != foreground) {
+        foreground = pixel;
+        xcb_change_gc(connection, gc, XCB_GC_FOREGROUND, &foreground);
+    }
+    return gc;
+}
+
 X11Canvas::X11Canvas(xcb_connection_t* connection, xcb_window_t window, PixelFormat format)
     : connection_(connection)
     , window_(window)
-    , gc_(xcb_generate_id(connection))
     , format_(format)
+    , background_pen_(connection, window)
+    , shape_pen_(connection, window)
 {
-    const uint32_t values[] = {foreground_, 0};
-    xcb_create_gc(connection_, gc_, window_, XCB_GC_FOREGROUND | XCB_GC_GRAPHICS_EXPOSURES, values);
-}
-
-X11Canvas::~X11Canvas() { xcb_free_gc(connection_, gc_); }
-
-void X11Canvas::use_color(Rgb color)
-{
-    const uint32_t value = format_.pixel(color);
-    if (value == foreground_) return;
-    foreground_ = value;
-    xcb_change_gc(connection_, gc_, XCB_GC_FOREGROUND, &foreground_);
 }
 
 void X11Canvas::fill(const Rect& rect, Rgb color)
 {
-    use_color(color);
     const xcb_rectangle_t area = rectangle_of(rect);
-    xcb_poly_fill_rectangle(connection_, window_, gc_, 1, &area);
+    xcb_poly_fill_rectangle(connection_, window_, shape_pen_.in(format_.pixel(color)), 1, &area);
 }
 
 void X11Canvas::fill(const Region& region, Rgb color)
 {
     if (region.empty()) return;
-    use_color(color);
     std::vector<xcb_rectangle_t> areas;
     areas.reserve(region.rects().size());
     for (const Rect& rect : region) areas.push_back(rectangle_of(rect));
-    xcb_poly_fill_rectangle(connection_, window_, gc_, static_cast<uint32_t>(areas.size()), areas.data());
+    xcb_poly_fill_rectangle(connection_, window_, background_pen_.in(format_.pixel(color)),
+        static_cast<uint32_t>(areas.size()), areas.data());
 }
 
 void X11Canvas::draw_rectangle(const Rect& rect, std::optional<Rgb> fill_color, Rgb border)
 {
     if (fill_color) fill(rect, *fill_color);
     if (fill_color == border) return;  // the fill has drawn the outline's pixels already
-    use_color(border);
     const xcb_rectangle_t outline = rectangle_of({rect.x, rect.y, rect.width - 1, rect.height - 1});
-    xcb_poly_rectangle(connection_, window_, gc_, 1, &outline);
+    xcb_poly_rectangle(connection_, window_, shape_pen_.in(format_.pixel(border)), 1, &outline);
 }
 
 void X11Canvas::draw_circle(const Rect& rect, std::optional<Rgb> fill_color, Rgb border)
 {
     const xcb_arc_t arc = {static_cast<int16_t>(rect.x), static_cast<int16_t>(rect.y),
         static_cast<uint16_t>(rect.width - 1), static_cast<uint16_t>(rect.height - 1), 0, kFullCircle};
-    if (fill_color) {
-        use_color(*fill_color);
-        xcb_poly_fill_arc(connection_, window_, gc_, 1, &arc);
-    }
+    if (fill_color) xcb_poly_fill_arc(connection_, window_, shape_pen_.in(format_.pixel(*fill_color)), 1, &arc);
     // The outline reaches pixels the fill does not, whatever their colours.
-    use_color(border);
-    xcb_poly_arc(connection_, window_, gc_, 1, &arc);
+    xcb_poly_arc(connection_, window_, shape_pen_.in(format_.pixel(border)), 1, &arc);
 }
 
 void X11Canvas::redraw(const ShapeScene& scene, const Region& device_region, Rgb window_color)

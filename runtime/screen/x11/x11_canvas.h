@@ -26,7 +26,6 @@ struct PixelFormat {
 class X11Canvas final : public Canvas {
 public:
     X11Canvas(xcb_connection_t* connection, xcb_window_t window, PixelFormat format);
-    ~X11Canvas() override;
     X11Canvas(const X11Canvas&) = delete;
     X11Canvas& operator=(const X11Canvas&) = delete;
 
@@ -41,13 +40,26 @@ public:
     void draw_circle(const Rect& rect, std::optional<Rgb> fill, Rgb border) override;
 
 private:
-    void use_color(Rgb color);
+    // A graphics context kept in one colour as long as it can be: the
+    // background's and the shapes' each have their own, so that a frame
+    // changes none of them in the usual case.
+    struct Pen {
+        Pen(xcb_connection_t* connection, xcb_window_t window);
+        ~Pen();
+        Pen(const Pen&) = delete;
+        Pen& operator=(const Pen&) = delete;
+        xcb_gcontext_t in(uint32_t pixel);
+
+        xcb_connection_t* connection;
+        xcb_gcontext_t gc;
+        uint32_t foreground = 0;
+    };
 
     xcb_connection_t* connection_;
     xcb_window_t window_;
-    xcb_gcontext_t gc_;
     PixelFormat format_;
-    uint32_t foreground_ = 0;
+    Pen background_pen_;
+    Pen shape_pen_;
 };
 
 }  // namespace pellavin::screen
