@@ -15,6 +15,12 @@ EventLoop::EventLoop(Connection& connection, TickClock& clock, EndSignals& signa
 {
 }
 
+void EventLoop::run()
+{
+    while (turn(-1)) {
+    }
+}
+
 bool EventLoop::turn(int timeout_ms)
 {
     connection_.flush();

@@ -23,6 +23,9 @@ class EventLoop {
 public:
     EventLoop(Connection& connection, TickClock& clock, EndSignals& signals);
 
+    // Runs until the connection has gone.
+    void run();
+
     // One wait of at most `timeout_ms` (-1: as long as it takes), and what
     // came in it. False once the connection has gone.
     bool turn(int timeout_ms);
