@@ -56,14 +56,10 @@ xcb_sync_counter_t find_counter(const xcb_sync_list_system_counters_reply_t& lis
 
 X11IdleSource::X11IdleSource()
 {
-    const char* display = std::getenv("DISPLAY");
-    const std::string name = display ? display : "";
-    connection_ = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection_)) {
-        xcb_disconnect(connection_);
-        throw SessionError("X11 session: cannot connect to the X server \"" + name + "\"");
-    }
-    fd_ = xcb_get_file_descriptor(connection_);
+    if (!x11_.connected()) throw SessionError("X11 session: " + x11_.problem());
+    connection_ = x11_.get();
+    const std::string& name = x11_.name();
+    fd_ = x11_.fd();
 
     const xcb_query_extension_reply_t* sync = xcb_get_extension_data(connection_, &xcb_sync_id);
     Reply<xcb_sync_initialize_reply_t> version(sync && sync->present
@@ -74,7 +70,6 @@ X11IdleSource::X11IdleSource()
             : nullptr);
     if (counters) idle_counter_ = find_counter(*counters, kIdleCounter);
     if (idle_counter_ == 0) {
-        xcb_disconnect(connection_);
         throw NoIdleTime("X11 session: the X server \"" + name + "\" keeps no idle time (no SYNC IDLETIME counter)");
     }
     alarm_notify_ = sync->first_event + XCB_SYNC_ALARM_NOTIFY;
@@ -99,7 +94,7 @@ X11IdleSource::X11IdleSource()
     xcb_flush(connection_);
 }
 
-X11IdleSource::~X11IdleSource() { xcb_disconnect(connection_); }
+X11IdleSource::~X11IdleSource() = default;
 
 bool X11IdleSource::can_see_suspensions() const { return suspension_type_ != 0; }
 
@@ -219,7 +214,7 @@ bool X11IdleSource::dispatch()
         std::free(event);
     }
     handle_queued();
-    return xcb_connection_has_error(connection_) == 0;
+    return !x11_.gone();
 }
 
 }  // namespace pellavin::idle

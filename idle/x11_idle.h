@@ -1,6 +1,7 @@
 #pragma once
 
 #include "idle/idle_source.h"
+#include "runtime/screen/x11/connection.h"
 
 #include <xcb/sync.h>
 #include <xcb/xcb.h>
@@ -46,6 +47,7 @@ private:
     void handle(const xcb_generic_event_t& event);
     void handle_queued();
 
+    screen::X11Connection x11_;
     xcb_connection_t* connection_ = nullptr;
     uint8_t alarm_notify_ = 0;
     xcb_sync_counter_t idle_counter_ = 0;

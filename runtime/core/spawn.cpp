@@ -40,13 +40,16 @@ private:
 
 }  // namespace
 
-pid_t spawn_program(const std::string& path)
+pid_t spawn_program(const std::string& path, const std::vector<std::string>& arguments)
 {
     const SpawnAttributes attributes(0);
-    std::string program = path;
-    char* argv[] = {program.data(), nullptr};
+    std::vector<std::string> words = {path};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    const int err = posix_spawn(&pid, program.c_str(), nullptr, attributes.get(), argv, environ);
+    const int err = posix_spawn(&pid, path.c_str(), nullptr, attributes.get(), argv.data(), environ);
     if (err != 0) throw os_error(path, err);
     return pid;
 }

@@ -3,11 +3,11 @@
 #include "runtime/qt/canvas.h"
 #include "runtime/qt/invisible_pointer.h"
 #include "runtime/qt/keys.h"
+#include "runtime/qt/qt_geometry.h"
 #include "runtime/qt/qt_platform.h"
 #include "runtime/qt/screen_covers.h"
 #include "runtime/qt/wayland_surface.h"
 #include "runtime/qt/window_hints.h"
-#include "runtime/qt/x11_canvas.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -26,11 +26,10 @@ FormWindow::FormWindow(runtime::Form& form)
     : form_(form)
     , clock_([this] { tick(); })
     , widgets_(form, *this, QtPlatform::screen_twips_per_pixel())
-    , scene_(form, DevicePixels(QtPlatform::screen_twips_per_pixel(), devicePixelRatioF()))
+    , scene_(form, screen::DevicePixels(QtPlatform::screen_twips_per_pixel(), devicePixelRatioF()))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     if (!is_dialog()) {
-        draw_natively_if_possible();
         covers_ = std::make_unique<ScreenCovers>(*this, ScreenCovers::Input{
             [this](QKeyEvent& event) { keyPressEvent(&event); },
             [this] {
@@ -51,20 +50,6 @@ FormWindow::~FormWindow()
     form_.set_view(nullptr);
 }
 
-// A borderless game window on an X server draws its shapes with the
-// server's own requests instead of Qt's full-window image: the image of a
-// full screen is 8 MB to keep and to send, where a moving ball needs two
-// small fills.
-void FormWindow::draw_natively_if_possible()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
-    setAttribute(Qt::WA_PaintOnScreen);
-    setAttribute(Qt::WA_NoSystemBackground);
-    native_ = X11Canvas::create(*this);
-    paints_on_screen_ = native_ != nullptr;
-    if (!paints_on_screen_) setAttribute(Qt::WA_PaintOnScreen, false);
-}
-
 // On Wayland each shape is a surface of its own above the window, once the
 // window has one to put them on. Qt's image of the window is drawn once, in
 // the back colour, and stays below.
@@ -74,11 +59,16 @@ void FormWindow::draw_on_wayland_if_possible()
     native_ = WaylandSurface::create(*this);
 }
 
-QPaintEngine* FormWindow::paintEngine() const { return paints_on_screen_ ? nullptr : QWidget::paintEngine(); }
-
 std::vector<QWidget*> FormWindow::covers() const { return covers_ ? covers_->windows() : std::vector<QWidget*>{}; }
 
-DevicePixels FormWindow::device_pixels() const { return DevicePixels(twips_per_pixel(), devicePixelRatioF()); }
+QRect FormWindow::device_rect(const runtime::Shape& shape) const { return to_qt(scene_.place_of(shape)); }
+
+screen::DevicePixels FormWindow::device_pixels() const
+{
+    return screen::DevicePixels(twips_per_pixel(), devicePixelRatioF());
+}
+
+screen::Rgb FormWindow::window_color() const { return from_qt(palette().color(QPalette::Window)); }
 
 void FormWindow::apply_window_design()
 {
@@ -106,7 +96,6 @@ void FormWindow::apply_window_design()
 
 void FormWindow::form_changed()
 {
-    if (native_) native_->set_background(qt_color(form_.BackColor(), palette().color(QPalette::Window)));
     const QRect client = to_pixels({0, 0, form_.Width(), form_.Height()});
     if (!is_dialog()) {
         resize(client.size());
@@ -153,12 +142,12 @@ void FormWindow::control_changed(runtime::Control& control)
         widgets_.control_changed(control);
         return;
     }
-    const QRegion changed = scene_.shape_changed(static_cast<const runtime::Shape&>(control));
+    const screen::Region changed = scene_.shape_changed(static_cast<const runtime::Shape&>(control));
     if (in_tick_) {
-        moved_ += changed;
+        moved_.add(changed);
     } else if (native_) {
         // Drawn once the event that moved it is over, with whatever else it moved.
-        moved_ += changed;
+        moved_.add(changed);
         if (!redraw_posted_) {
             redraw_posted_ = true;
             QMetaObject::invokeMethod(this, [this] {
@@ -167,7 +156,7 @@ void FormWindow::control_changed(runtime::Control& control)
             }, Qt::QueuedConnection);
         }
     } else {
-        update(scene_.pixels().to_logical(changed));
+        update(to_qt(scene_.pixels().to_logical(changed)));
     }
 }
 
@@ -196,13 +185,13 @@ void FormWindow::tick()
 
 void FormWindow::draw_moved()
 {
-    if (moved_.isEmpty() || form_.ended()) return;
+    if (moved_.empty() || form_.ended()) return;
     if (native_) {
-        native_->redraw(scene_, moved_, palette().color(QPalette::Window));
+        native_->redraw(scene_, moved_, window_color());
     } else {
-        repaint(scene_.pixels().to_logical(moved_));
+        repaint(to_qt(scene_.pixels().to_logical(moved_)));
     }
-    moved_ = QRegion();
+    moved_.clear();
 }
 
 // After the end nothing of the program may show, however the platform ends it.
@@ -223,22 +212,19 @@ void FormWindow::paintEvent(QPaintEvent* event)
     }
     const bool rescaled = scene_.set_pixels(device_pixels());
     const QRegion logical = rescaled ? QRegion(rect()) : event->region();
-    if (paints_on_screen_) {
-        native_->redraw(scene_, scene_.pixels().to_device(logical), palette().color(QPalette::Window));
-        return;
-    }
     if (!is_dialog() && !wayland_tried_) draw_on_wayland_if_possible();
     QPainter painter(this);
     if (native_) {
-        painter.fillRect(event->rect(), qt_color(form_.BackColor(), palette().color(QPalette::Window)));
+        painter.fillRect(event->rect(), to_qt(screen::rgb_of(form_.BackColor(), window_color())));
         if (rescaled || !drawn_natively_) {
-            native_->redraw(scene_, QRect(QPoint(0, 0), size() * devicePixelRatioF()), palette().color(QPalette::Window));
+            const QSize device = size() * devicePixelRatioF();
+            native_->redraw(scene_, screen::Rect{0, 0, device.width(), device.height()}, window_color());
             drawn_natively_ = true;
         }
         return;
     }
     PainterCanvas canvas(painter, scene_.pixels().device_pixel_ratio());
-    scene_.draw(canvas, scene_.pixels().to_device(logical), palette().color(QPalette::Window));
+    scene_.draw(canvas, scene_.pixels().to_device(from_qt(logical)), window_color());
 }
 
 void FormWindow::keyPressEvent(QKeyEvent* event)

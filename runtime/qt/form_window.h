@@ -3,7 +3,7 @@
 #include "runtime/core/form.h"
 #include "runtime/core/shape.h"
 #include "runtime/qt/control_widgets.h"
-#include "runtime/qt/shape_scene.h"
+#include "runtime/screen/shape_scene.h"
 #include "runtime/qt/tick_clock.h"
 
 #include <QRegion>
@@ -33,7 +33,7 @@ public:
     double twips_per_pixel() const { return widgets_.twips_per_pixel(); }
     QRect to_pixels(const runtime::Bounds& bounds) const { return widgets_.to_pixels(bounds); }
     // Where a shape stands, in the window's device pixels.
-    QRect device_rect(const runtime::Shape& shape) const { return scene_.place_of(shape); }
+    QRect device_rect(const runtime::Shape& shape) const;
     QWidget* widget_for(const runtime::Control& control) const { return widgets_.widget_for(control); }
     const TickClock& clock() const { return clock_; }
     // The black windows over the other monitors, while the game shows.
@@ -45,7 +45,6 @@ public:
     void timers_changed() override;
 
 protected:
-    QPaintEngine* paintEngine() const override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -53,12 +52,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void draw_natively_if_possible();
     void draw_on_wayland_if_possible();
     void apply_window_design();
     bool covers_primary_monitor() const;
     void show_window();
-    DevicePixels device_pixels() const;
+    screen::DevicePixels device_pixels() const;
+    screen::Rgb window_color() const;
     void draw_moved();
     void tick();
     void after_event();
@@ -66,13 +65,12 @@ private:
     runtime::Form& form_;
     TickClock clock_;
     std::unique_ptr<NativeSurface> native_;
-    bool paints_on_screen_ = false;  // the X server draws the window
     bool wayland_tried_ = false;
     bool drawn_natively_ = false;
     ControlWidgets widgets_;
-    ShapeScene scene_;
+    screen::ShapeScene scene_;
     std::unique_ptr<ScreenCovers> covers_;
-    QRegion moved_;  // device pixels
+    screen::Region moved_;  // device pixels
     bool in_tick_ = false;
     bool redraw_posted_ = false;
     bool pressed_ = false;

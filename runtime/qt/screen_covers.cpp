@@ -1,7 +1,6 @@
 #include "runtime/qt/screen_covers.h"
 
 #include "runtime/qt/invisible_pointer.h"
-#include "runtime/qt/x11_canvas.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -12,8 +11,7 @@
 
 namespace pellavin::qt_backend {
 
-// One monitor's cover. On an X server the server itself keeps it black, so
-// it costs no drawing at all; elsewhere Qt fills it once.
+// One monitor's cover, filled once.
 class CoverWindow final : public QWidget {
 public:
     CoverWindow(QScreen* screen, const ScreenCovers::Input& input)
@@ -24,33 +22,14 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::StrongFocus);
         hide_pointer(*this);
-        const bool on_x_server = QGuiApplication::platformName() == QLatin1String("xcb");
-        if (on_x_server) {
-            setAttribute(Qt::WA_PaintOnScreen);
-            setAttribute(Qt::WA_NoSystemBackground);
-        }
         setScreen(screen);
         setGeometry(screen->geometry());
         connect(screen, &QScreen::geometryChanged, this, [this](const QRect& geometry) { setGeometry(geometry); });
-        if (on_x_server) {
-            x11_ = X11Canvas::create(*this);
-            if (x11_) {
-                x11_->set_background(Qt::black);
-            } else {
-                setAttribute(Qt::WA_PaintOnScreen, false);
-            }
-        }
         showFullScreen();
     }
 
 protected:
-    QPaintEngine* paintEngine() const override { return x11_ ? nullptr : QWidget::paintEngine(); }
-
-    void paintEvent(QPaintEvent*) override
-    {
-        if (x11_) return;
-        QPainter(this).fillRect(rect(), Qt::black);
-    }
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::black); }
 
     void keyPressEvent(QKeyEvent* event) override { input_.key_pressed(*event); }
     void mousePressEvent(QMouseEvent*) override { pressed_ = true; }
@@ -63,7 +42,6 @@ protected:
 
 private:
     const ScreenCovers::Input& input_;
-    std::unique_ptr<X11Canvas> x11_;
     bool pressed_ = false;
 };
 

@@ -1,7 +1,8 @@
 #include "runtime/qt/wayland_surface.h"
 
 #include "runtime/qt/canvas.h"
-#include "runtime/qt/shape_scene.h"
+#include "runtime/qt/qt_geometry.h"
+#include "runtime/screen/shape_scene.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -217,10 +218,10 @@ WaylandSurface::Sprite& WaylandSurface::sprite_for(size_t index)
 // Brings one shape's surfaces to the scene; returns whether they changed.
 // Their changes wait for the window's next commit.
 bool WaylandSurface::place(
-    Sprite& sprite, wl_surface* below, const ShapeScene& scene, size_t index, const QColor& window_color)
+    Sprite& sprite, wl_surface* below, const screen::ShapeScene& scene, size_t index, screen::Rgb window_color)
 {
     const runtime::Shape& shape = *scene.shapes()[index];
-    const QRect rect = scene.place_of(shape);
+    const QRect rect = to_qt(scene.place_of(shape));
     const QRect visible = rect & QRect(QPoint(0, 0), window_.size() * scale_);
     Tile* tile = nullptr;
     QPoint lead;
@@ -238,8 +239,8 @@ bool WaylandSurface::place(
     }
     if (tile == nullptr) return changed;
 
-    const Look look{rect.size(), qt_color(shape.FillColor(), window_color).rgba(),
-        qt_color(shape.BorderColor(), window_color).rgba(), static_cast<int>(shape.figure()),
+    const Look look{rect.size(), to_qt(screen::rgb_of(shape.FillColor(), window_color)).rgba(),
+        to_qt(screen::rgb_of(shape.BorderColor(), window_color)).rgba(), static_cast<int>(shape.figure()),
         static_cast<int>(shape.fill_style())};
     bool tile_changed = false;
     if (!tile->buffer || !(look == tile->look)) {
@@ -289,7 +290,7 @@ bool WaylandSurface::place(
 // The shape drawn `lead` device pixels from the corner of a buffer of whole
 // logical pixels.
 std::unique_ptr<WaylandSurface::Buffer> WaylandSurface::draw_picture(
-    const Look& look, QPoint lead, const runtime::Shape& shape, const QColor& window_color)
+    const Look& look, QPoint lead, const runtime::Shape& shape, screen::Rgb window_color)
 {
     const QSize size(ceil_div(lead.x() + look.size.width(), scale_) * scale_,
         ceil_div(lead.y() + look.size.height(), scale_) * scale_);
@@ -299,7 +300,7 @@ std::unique_ptr<WaylandSurface::Buffer> WaylandSurface::draw_picture(
     image.fill(Qt::transparent);
     QPainter painter(&image);
     PainterCanvas canvas(painter, 1.0);
-    draw_shape(canvas, shape, QRect(lead, look.size), window_color);
+    draw_shape(canvas, shape, from_qt(QRect(lead, look.size)), window_color);
     return buffer;
 }
 
@@ -311,7 +312,7 @@ void WaylandSurface::drop_released_buffers()
     std::erase_if(retired_, [](const std::unique_ptr<Buffer>& buffer) { return buffer->released; });
 }
 
-void WaylandSurface::redraw(const ShapeScene& scene, const QRegion&, const QColor& window_color)
+void WaylandSurface::redraw(const screen::ShapeScene& scene, const screen::Region&, screen::Rgb window_color)
 {
     drop_released_buffers();
     bool changed = false;

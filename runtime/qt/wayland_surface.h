@@ -2,6 +2,8 @@
 
 #include "runtime/qt/native_surface.h"
 
+#include <QPoint>
+
 #include <memory>
 #include <vector>
 
@@ -36,8 +38,7 @@ public:
     WaylandSurface(const WaylandSurface&) = delete;
     WaylandSurface& operator=(const WaylandSurface&) = delete;
 
-    void set_background(const QColor&) override {}
-    void redraw(const ShapeScene& scene, const QRegion& device_region, const QColor& window_color) override;
+    void redraw(const screen::ShapeScene& scene, const screen::Region& device_region, screen::Rgb window_color) override;
 
 private:
     struct Buffer;
@@ -48,8 +49,8 @@ private:
     WaylandSurface(QWidget& window, wl_display* display, wl_surface* parent, int scale);
     bool bind_globals();
     Sprite& sprite_for(size_t index);
-    bool place(Sprite& sprite, wl_surface* below, const ShapeScene& scene, size_t index, const QColor& window_color);
-    std::unique_ptr<Buffer> draw_picture(const Look& look, QPoint lead, const runtime::Shape& shape, const QColor& window_color);
+    bool place(Sprite& sprite, wl_surface* below, const screen::ShapeScene& scene, size_t index, screen::Rgb window_color);
+    std::unique_ptr<Buffer> draw_picture(const Look& look, QPoint lead, const runtime::Shape& shape, screen::Rgb window_color);
     void drop_released_buffers();
 
     QWidget& window_;

@@ -82,12 +82,13 @@ run_scenario() {
   fi
 }
 
-# app_dir NAME: a fresh directory with the built programs in it; prints its path.
+# app_dir NAME: a fresh directory with the built programs, and the helpers
+# they run beside them, in it; prints its path.
 app_dir() {
   dir=$e2e_tmp/$1
   mkdir -p "$dir"
-  for program in PellavinRun Pellavin PellavinIdle; do
-    if [ -x "$E2E_BIN/$program" ]; then cp "$E2E_BIN/$program" "$dir/"; fi
+  for program in PellavinRun Pellavin PellavinIdle PellavinMessageBox PellavinRunQt.so; do
+    if [ -e "$E2E_BIN/$program" ]; then cp "$E2E_BIN/$program" "$dir/"; fi
   done
   echo "$dir"
 }

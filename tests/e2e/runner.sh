@@ -238,4 +238,36 @@ scenario_signals() {
   done
 }
 
+# When the X server goes, so does the game, saying why.
+scenario_server_gone() {
+  dir=$(app_dir gone)
+  start "$dir/PellavinRun"
+  [ -n "$(window_of "$PID")" ] || { fail "no window appeared"; return; }
+  stop_xvfb
+  if wait_exit "$PID"; then
+    expect "the game ends with status 1" "$STATUS" 1
+    expect "and says why" "$(cat "$stderr")" "PellavinRun: the X server has gone"
+  else
+    fail "the game plays on after its X server has gone"
+  fi
+}
+
+# Started where there is no display to show on (over ssh, say), the runner
+# says so in one line, naming what it tried, and ends with status 1.
+scenario_no_display() {
+  dir=$(app_dir none)
+  for environment in "-u DISPLAY -u WAYLAND_DISPLAY" "DISPLAY=:31999 WAYLAND_DISPLAY=nothing-here"; do
+    status=0
+    # shellcheck disable=SC2086
+    env $environment "$dir/PellavinRun" 2>"$artifacts/no-display.stderr" || status=$?
+    expect "no display ($environment): status 1" "$status" 1
+    expect "one line says so" "$(grep -c . "$artifacts/no-display.stderr")" 1
+    said=$(cat "$artifacts/no-display.stderr")
+    case $said in
+    "PellavinRun: there is no display to show on ("*WAYLAND_DISPLAY*DISPLAY*")") echo "ok: $said" ;;
+    *) fail "the line does not say what was tried: $said" ;;
+    esac
+  done
+}
+
 run_scenario "$1"

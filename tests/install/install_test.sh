@@ -27,6 +27,10 @@ for program in "$@"; do
   [ "$(readlink "$prefix/bin/$program")" = "../lib/pellavin/$program" ] || fail "bin/$program is no link to it"
 done
 
+# The game shows a run-time error's box with the helper beside it.
+[ -x "$programs/PellavinMessageBox" ] && [ ! -e "$prefix/bin/PellavinMessageBox" ] ||
+  fail "no PellavinMessageBox beside the programs, or a link to it in bin"
+
 entry=$prefix/share/applications/pellavin.desktop
 complaints=$(desktop-file-validate "$entry" 2>&1) || fail "invalid menu entry: $complaints"
 [ -z "$complaints" ] || fail "menu entry: $complaints"

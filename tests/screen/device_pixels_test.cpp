@@ -1,11 +1,11 @@
 #include "runtime/core/numbers.h"
-#include "runtime/qt/device_pixels.h"
+#include "runtime/screen/device_pixels.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-namespace pellavin::qt_backend {
+namespace pellavin::screen {
 namespace {
 
 constexpr double kTwipsPerPixel = 15.0;  // 96 DPI
@@ -13,17 +13,17 @@ constexpr float kShapeHeight = 255;
 
 struct ScaleCase {
     double ratio;
-    QRect ball;     // the ball's place at the start, 255 twips at (1560, 3360)
-    QRect paddle;   // a paddle 2175 by 255 twips at (1200, 0)
+    Rect ball;     // the ball's place at the start, 255 twips at (1560, 3360)
+    Rect paddle;   // a paddle 2175 by 255 twips at (1200, 0)
 };
 
 TEST(DevicePixels, ShapesCoverTheirRoundedEdgesAtEveryScale)
 {
     const ScaleCase cases[] = {
-        {1.0, QRect(104, 224, 17, 17), QRect(80, 0, 145, 17)},
-        {1.25, QRect(130, 280, 21, 21), QRect(100, 0, 181, 21)},
-        {1.5, QRect(156, 336, 26, 26), QRect(120, 0, 218, 26)},
-        {2.0, QRect(208, 448, 34, 34), QRect(160, 0, 290, 34)},
+        {1.0, Rect{104, 224, 17, 17}, Rect{80, 0, 145, 17}},
+        {1.25, Rect{130, 280, 21, 21}, Rect{100, 0, 181, 21}},
+        {1.5, Rect{156, 336, 26, 26}, Rect{120, 0, 218, 26}},
+        {2.0, Rect{208, 448, 34, 34}, Rect{160, 0, 290, 34}},
     };
     for (const ScaleCase& c : cases) {
         const DevicePixels pixels(kTwipsPerPixel, c.ratio);
@@ -39,11 +39,11 @@ TEST(DevicePixels, EdgesThatMeetInTwipsMeetOnTheScreenAndSizesStayWithinAPixel)
         const double exact = 255 / pixels.twips_per_device_pixel();
         // Fractional places, off the screen's left and top edges too.
         for (float left = -3000.0f; left < 3000.0f; left += 47.25f) {
-            const QRect a = pixels.rect({left, left, 255, 255});
-            const QRect b = pixels.rect({left + 255, left + 255, 255, 255});
-            ASSERT_EQ(a.right() + 1, b.left()) << ratio << " at " << left;
-            ASSERT_EQ(a.bottom() + 1, b.top()) << ratio << " at " << left;
-            ASSERT_LE(std::abs(a.width() - exact), 1.0) << ratio << " at " << left;
+            const Rect a = pixels.rect({left, left, 255, 255});
+            const Rect b = pixels.rect({left + 255, left + 255, 255, 255});
+            ASSERT_EQ(a.right(), b.x) << ratio << " at " << left;
+            ASSERT_EQ(a.bottom(), b.y) << ratio << " at " << left;
+            ASSERT_LE(std::abs(a.width - exact), 1.0) << ratio << " at " << left;
         }
     }
 }
@@ -63,8 +63,8 @@ TEST(DevicePixels, TheBottomPaddleEndsOnTheScreensLastRow)
         const double logical_height = std::round(screen.device_height / screen.ratio);
         const int32_t screen_height = runtime::round_to_int32(static_cast<float>(logical_height * kTwipsPerPixel));
         const DevicePixels pixels(kTwipsPerPixel, screen.ratio);
-        const QRect paddle = pixels.rect({1200, static_cast<float>(screen_height) - kShapeHeight, 2175, kShapeHeight});
-        EXPECT_EQ(paddle.bottom(), screen.device_height - 1) << screen.device_height << " at " << screen.ratio;
+        const Rect paddle = pixels.rect({1200, static_cast<float>(screen_height) - kShapeHeight, 2175, kShapeHeight});
+        EXPECT_EQ(paddle.bottom(), screen.device_height) << screen.device_height << " at " << screen.ratio;
     }
 }
 
@@ -73,14 +73,14 @@ TEST(DevicePixels, UpdatesInLogicalPixelsCoverWhatChangedInDevicePixels)
     for (const double ratio : {1.0, 1.25, 1.5, 2.0}) {
         const DevicePixels pixels(kTwipsPerPixel, ratio);
         for (int x = -7; x < 40; ++x) {
-            const QRect device(x, 2 * x, 17 + x % 3, 5);
-            const QRect logical = pixels.to_logical(device);
+            const Rect device{x, 2 * x, 17 + x % 3, 5};
+            const Rect logical = pixels.to_logical(device);
             EXPECT_TRUE(pixels.to_device(logical).contains(device)) << ratio << " at " << x;
             // ...and by no more than what one logical pixel spans.
-            EXPECT_LE(logical.width() * ratio, device.width() + 2 * ratio) << ratio << " at " << x;
+            EXPECT_LE(logical.width * ratio, device.width + 2 * ratio) << ratio << " at " << x;
         }
     }
 }
 
 }  // namespace
-}  // namespace pellavin::qt_backend
+}  // namespace pellavin::screen

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "runtime/core/control.h"
+#include "runtime/screen/geometry.h"
 
-#include <QRect>
-#include <QRegion>
-
-namespace pellavin::qt_backend {
+namespace pellavin::screen {
 
 // Where twips land on a window's device pixels. One device pixel is
 // 1440 / (logical DPI x device pixel ratio) twips. A shape covers the pixels
@@ -21,14 +19,14 @@ public:
     double twips_per_device_pixel() const { return twips_per_device_pixel_; }
 
     int edge(double twips) const;
-    QRect rect(const runtime::Bounds& bounds) const;
+    Rect rect(const runtime::Bounds& bounds) const;
 
     // The logical pixels a window system update needs to cover these device
     // pixels, and back: both round outwards.
-    QRect to_logical(const QRect& device) const;
-    QRegion to_logical(const QRegion& device) const;
-    QRect to_device(const QRect& logical) const;
-    QRegion to_device(const QRegion& logical) const;
+    Rect to_logical(const Rect& device) const;
+    Region to_logical(const Region& device) const;
+    Rect to_device(const Rect& logical) const;
+    Region to_device(const Region& logical) const;
 
     bool operator==(const DevicePixels&) const = default;
 
@@ -37,4 +35,4 @@ private:
     double twips_per_device_pixel_;
 };
 
-}  // namespace pellavin::qt_backend
+}  // namespace pellavin::screen

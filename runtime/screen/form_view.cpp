@@ -1,0 +1,96 @@
+#include "runtime/screen/form_view.h"
+
+namespace pellavin::screen {
+
+FormView::FormView(runtime::Form& form, DevicePixels pixels, Surface& surface)
+    : form_(form)
+    , surface_(surface)
+    , scene_(form, pixels)
+    , clock_([this] { tick(); })
+{
+    form_.set_view(this);
+    form_changed();
+}
+
+FormView::~FormView() { form_.set_view(nullptr); }
+
+void FormView::form_changed()
+{
+    surface_.set_background(rgb_of(form_.BackColor(), kSystemFaceColor));
+    if (form_.Visible() && !shown_) {
+        shown_ = true;
+        const DevicePixels& pixels = scene_.pixels();
+        const Rect client{0, 0, pixels.edge(form_.Width()), pixels.edge(form_.Height())};
+        if (surface_.show(client)) surface_.redraw(scene_, client);
+    } else if (!form_.Visible() && shown_) {
+        shown_ = false;
+        surface_.hide();
+    }
+}
+
+void FormView::control_changed(runtime::Control& control)
+{
+    // Drawn once the event or tick that moved it is over, with whatever else it moved.
+    if (control.kind() == runtime::ControlKind::Shape) {
+        moved_.add(scene_.shape_changed(static_cast<const runtime::Shape&>(control)));
+    }
+}
+
+void FormView::timers_changed()
+{
+    if (form_.any_timer_enabled() && !form_.ended()) {
+        clock_.start();
+    } else {
+        clock_.stop();
+    }
+}
+
+void FormView::tick()
+{
+    form_.tick();
+    after_event();
+}
+
+void FormView::key_down(KeyDown key)
+{
+    form_.key_down(key.code, key.shift);
+    after_event();
+}
+
+void FormView::click()
+{
+    form_.click();
+    after_event();
+}
+
+void FormView::close()
+{
+    form_.close();
+    after_event();
+}
+
+void FormView::expose(const Region& device_region)
+{
+    if (shown_) surface_.redraw(scene_, device_region);
+}
+
+void FormView::draw_moved()
+{
+    if (moved_.empty() || !shown_ || form_.ended()) return;
+    surface_.redraw(scene_, moved_);
+    moved_.clear();
+}
+
+// After the end nothing of the program may show, however the platform ends it.
+void FormView::after_event()
+{
+    if (!form_.ended()) {
+        draw_moved();
+        return;
+    }
+    clock_.stop();
+    if (shown_) surface_.hide();
+    shown_ = false;
+}
+
+}  // namespace pellavin::screen

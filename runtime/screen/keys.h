@@ -1,0 +1,30 @@
+#pragma once
+
+#include "runtime/core/key_codes.h"
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdint>
+
+namespace pellavin::screen {
+
+namespace virtual_key = runtime::virtual_key;
+
+// The virtual-key code of a key symbol, as the key that carries it is
+// known to the programs: a letter is its capital, a shifted digit or
+// punctuation mark the key it is on, a keypad key its own code. 0 for a
+// symbol that has no code (a dead key, a letter outside A to Z).
+int16_t virtual_key_code(xkb_keysym_t keysym);
+
+// A key pressed: its code and the shift state of the moment (1 Shift,
+// 2 Ctrl, 4 Alt, added).
+struct KeyDown {
+    int16_t code = 0;
+    int16_t shift = 0;
+};
+
+// The key `key` pressed in `state`, which holds the keymap, its layout and
+// the modifiers in force. Nothing is composed: a dead key is a key too.
+KeyDown key_down(xkb_state* state, xkb_keycode_t key);
+
+}  // namespace pellavin::screen

@@ -1,0 +1,64 @@
+#include "runtime/screen/screen_platform.h"
+
+#include "runtime/core/spawn.h"
+#include "runtime/screen/message_box.h"
+
+#include <csignal>
+#include <cstdio>
+#include <limits.h>
+#include <unistd.h>
+
+namespace pellavin::screen {
+
+std::string program_directory()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return ".";
+    const std::string exe(path, static_cast<size_t>(length));
+    const size_t slash = exe.rfind('/');
+    return slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+ScreenPlatform::ScreenPlatform(std::string title)
+    : title_(std::move(title))
+    , app_path_(program_directory())
+    , message_action_([this](const std::string& prompt, int style, const std::string& box_title) {
+        return show_message_box(app_path_, prompt, style, box_title, nullptr);
+    })
+    , end_action_([](int status) { _exit(status); })
+{
+}
+
+void ScreenPlatform::set_screen_size(float width_twips, float height_twips)
+{
+    width_twips_ = width_twips;
+    height_twips_ = height_twips;
+}
+
+void ScreenPlatform::set_message_action(std::function<int(const std::string&, int, const std::string&)> action)
+{
+    message_action_ = std::move(action);
+}
+
+int ScreenPlatform::show_message(const std::string& prompt, int style, const std::string& title)
+{
+    return message_action_(prompt, style, title);
+}
+
+void ScreenPlatform::start_program(const std::string& path) { runtime::spawn_program(path); }
+
+void ScreenPlatform::write_error_line(const std::string& line)
+{
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+}
+
+void ScreenPlatform::end(int status)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    end_action_(status);
+}
+
+}  // namespace pellavin::screen

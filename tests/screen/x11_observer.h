@@ -1,0 +1,70 @@
+#pragma once
+
+#include "runtime/screen/geometry.h"
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pellavin::testing {
+
+// What a test sees of the screen, and the input it makes, through a
+// connection of its own to the X server of DISPLAY: as a user would.
+class X11Observer {
+public:
+    X11Observer();
+    ~X11Observer();
+    X11Observer(const X11Observer&) = delete;
+    X11Observer& operator=(const X11Observer&) = delete;
+
+    bool connected() const { return connection_ != nullptr; }
+    xcb_connection_t* get() const { return connection_; }
+    xcb_window_t root() const { return root_; }
+
+    // The screen's pixels, as shown now.
+    struct Image {
+        int width = 0;
+        int height = 0;
+        std::vector<screen::Rgb> pixels;
+        screen::Rgb at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+        // What is not black in `area`, as one bounding box.
+        screen::Rect lit_box(const screen::Rect& area) const;
+    };
+    Image shot(const screen::Rect& area);
+
+    // A key pressed or released (XTEST), by its key symbol in the server's map.
+    void key(uint32_t keysym, bool press);
+    void tap(uint32_t keysym);
+    // The pointer moved to (x, y) of the screen; a button pressed or released.
+    void move_pointer(int x, int y);
+    void button(uint8_t button, bool press);
+    void click(int x, int y, uint8_t button = 1);
+
+    // Whether the pointer image shows any pixel, where the pointer is now.
+    bool pointer_shows();
+    // The top-level windows on the screen (mapped children of the root)
+    // whose _NET_WM_PID is `pid`.
+    std::vector<xcb_window_t> windows_of(uint32_t pid);
+    // The window's place on the screen, and whether it is viewable.
+    screen::Rect geometry(xcb_window_t window);
+    bool viewable(xcb_window_t window);
+    // One 32-bit property's values, or its text.
+    std::vector<uint32_t> cardinals(xcb_window_t window, const std::string& property);
+    // Who holds the keyboard grab: a grab attempt of ours fails while one does.
+    bool keyboard_grabbed_elsewhere();
+    // The DPI that Xft.dpi sets on the server, 96 without it.
+    double dpi();
+    // Waits until the server has done all this connection asked.
+    void sync();
+
+private:
+    uint8_t keycode_of(uint32_t keysym);
+    xcb_atom_t atom(const std::string& name);
+
+    xcb_connection_t* connection_ = nullptr;
+    xcb_window_t root_ = XCB_WINDOW_NONE;
+};
+
+}  // namespace pellavin::testing
