@@ -82,7 +82,7 @@ run_scenario() {
 app_dir() {
   dir=$e2e_tmp/$1
   mkdir -p "$dir"
-  for program in PellavinRun Pellavin PellavinIdle PellavinMessageBox PellavinRunQt; do
+  for program in PellavinRun Pellavin PellavinIdle PellavinMessageBox; do
     if [ -x "$E2E_BIN/$program" ]; then cp "$E2E_BIN/$program" "$dir/"; fi
   done
   echo "$dir"
