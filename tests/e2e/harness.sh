@@ -39,6 +39,7 @@ expect() {
 
 cleanup() {
   for pid in $e2e_pids; do kill -9 "$pid" 2>/dev/null || true; done
+  if command -v stop_desktop >/dev/null 2>&1; then stop_desktop; fi
   stop_xvfb
   stop_sway
   if [ -n "$e2e_tmp" ]; then
