@@ -47,8 +47,6 @@ WaylandKeyboard::WaylandKeyboard(std::function<void(KeyDown)> key_down)
 WaylandKeyboard::~WaylandKeyboard()
 {
     detach();
-    xkb_state_unref(state_);
-    xkb_keymap_unref(keymap_);
     xkb_context_unref(context_);
     if (timer_ >= 0) close(timer_);
 }
@@ -78,36 +76,26 @@ void WaylandKeyboard::keymap(uint32_t format, int fd, uint32_t size)
                                                             : MAP_FAILED;
     close(fd);
     if (text == MAP_FAILED) return;
-    xkb_keymap* keymap = xkb_keymap_new_from_buffer(context_, static_cast<const char*>(text),
-        strnlen(static_cast<const char*>(text), size), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    keys_.set_keymap(xkb_keymap_new_from_buffer(context_, static_cast<const char*>(text),
+        strnlen(static_cast<const char*>(text), size), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS));
     munmap(text, size);
-    xkb_state* state = keymap != nullptr ? xkb_state_new(keymap) : nullptr;
-    if (state == nullptr) {
-        xkb_keymap_unref(keymap);
-        return;
-    }
-    xkb_state_unref(state_);
-    xkb_keymap_unref(keymap_);
-    keymap_ = keymap;
-    state_ = state;
 }
 
-// Without a keymap every key is one without a code.
 void WaylandKeyboard::key(uint32_t key, uint32_t state)
 {
     const xkb_keycode_t code = key + kEvdevOffset;
     if (state == WL_KEYBOARD_KEY_STATE_RELEASED) {
         repeat_.released(code);
     } else {
-        repeat_.pressed(code, keymap_ != nullptr && xkb_keymap_key_repeats(keymap_, code) != 0, now());
-        key_down_(state_ != nullptr ? key_down(state_, code) : KeyDown{});
+        repeat_.pressed(code, keys_.repeats(code), now());
+        key_down_(keys_.key_down(code));
     }
     arm();
 }
 
 void WaylandKeyboard::modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group)
 {
-    if (state_ != nullptr) xkb_state_update_mask(state_, depressed, latched, locked, 0, 0, group);
+    keys_.set_modifiers(depressed, latched, locked, group);
 }
 
 void WaylandKeyboard::repeat_info(int32_t rate, int32_t delay)
@@ -129,7 +117,7 @@ void WaylandKeyboard::repeat_due()
         // Nothing due after all (the timer was set again meanwhile).
     }
     if (const std::optional<uint32_t> code = repeat_.due(now())) {
-        key_down_(state_ != nullptr ? key_down(state_, *code) : KeyDown{});
+        key_down_(keys_.key_down(*code));
     }
     arm();
 }

@@ -42,8 +42,7 @@ private:
     std::function<void(KeyDown)> key_down_;
     wl_keyboard* keyboard_ = nullptr;
     xkb_context* context_ = nullptr;
-    xkb_keymap* keymap_ = nullptr;
-    xkb_state* state_ = nullptr;
+    KeyboardState keys_;
     KeyRepeat repeat_;
     int timer_;
 };
