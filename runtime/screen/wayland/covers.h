@@ -24,7 +24,6 @@ public:
     void clear() { covers_.clear(); }
     // A cover's size, logical pixels at (0, 0); nothing for another surface.
     std::optional<Rect> size_of(const wl_surface* surface) const;
-    size_t count() const { return covers_.size(); }
 
 private:
     const WaylandGlobals& globals_;

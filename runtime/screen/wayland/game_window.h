@@ -36,7 +36,6 @@ public:
     bool configured() const { return window_ && window_->configured(); }
     // Its size in device pixels.
     Rect device_size() const;
-    const WaylandCovers& covers() const { return covers_; }
 
     // The compositor has configured the window (it shows once drawn), or the user asks to close it.
     std::function<void()> on_configure;

@@ -110,14 +110,6 @@ const Output* WaylandOutputs::first() const
     return nullptr;
 }
 
-const Output* WaylandOutputs::find(const wl_output* wanted) const
-{
-    for (const auto& output : outputs_) {
-        if (output->output == wanted) return output.get();
-    }
-    return nullptr;
-}
-
 void WaylandOutputs::changed() const
 {
     if (on_change) on_change();

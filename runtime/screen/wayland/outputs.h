@@ -52,7 +52,6 @@ public:
     const std::vector<std::unique_ptr<Output>>& all() const { return outputs_; }
     // The first whose facts are complete.
     const Output* first() const;
-    const Output* find(const wl_output* output) const;
 
     // An output has come, gone or changed.
     std::function<void()> on_change;

@@ -93,9 +93,7 @@ DevicePixels WaylandSession::pixels() const { return DevicePixels(kTwipsPerLogic
 // The window has its size: all of it is drawn now.
 void WaylandSession::configured()
 {
-    if (view_ == nullptr) return;
-    view_->expose(window_->device_size());
-    exposed_ = true;
+    if (view_ != nullptr) view_->expose(window_->device_size());
 }
 
 void WaylandSession::after_events()

@@ -30,14 +30,10 @@ public:
     float height_twips() const;
     DevicePixels pixels() const;
 
-    WaylandGameWindow& window() { return *window_; }
     Surface& surface() { return *window_; }
-    WaylandSeat& seat() { return *seat_; }
 
     // Where the input goes from now on; nullptr: nowhere.
     void attach(FormView* view) { view_ = view; }
-    // The compositor has the form's first frame.
-    bool exposed() const { return exposed_; }
 
     int fd() const override { return epoll_; }
     void flush() override;
@@ -57,7 +53,6 @@ private:
     int scale_ = 1;
     FormView* view_ = nullptr;
     int epoll_ = -1;
-    bool exposed_ = false;
 };
 
 }  // namespace pellavin::screen
