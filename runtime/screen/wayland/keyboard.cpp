@@ -1,5 +1,6 @@
 #include "runtime/screen/wayland/keyboard.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <sys/mman.h>
