@@ -180,9 +180,9 @@ scenario_two_outputs() {
 # pushes PNG: how many pushes right of where it was served the bottom paddle
 # stands, each 1000 twips (66.7 pixels); "none" when it stands elsewhere.
 pushes() {
-  box "$1" 1920 17 0 1063 | awk -F'[x+]' '$1 == 145 && $4 == 1063 {
-    for (k = 0; k <= 25; k++) if (int((1200 + 1000 * k) / 15 + 0.5) == $3) { print k; exit }
-  } END { if (NR == 0) print "none" }' | grep . || echo none
+  box "$1" 1920 17 0 1063 | awk -F'[x+]' '{
+    for (k = 0; k <= 25; k++) if ($1 == 145 && $4 == 1063 && int((1200 + 1000 * k) / 15 + 0.5) == $3) found = k + 1
+  } END { print found ? found - 1 : "none" }'
 }
 
 # Held down, an arrow comes again at the seat's rate (sway's: 25 a second
