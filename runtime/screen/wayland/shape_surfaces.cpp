@@ -14,6 +14,32 @@ int ceil_div(int value, int divisor) { return (value + divisor - 1) / divisor; }
 
 }  // namespace
 
+TilePlacement place_tile(const Rect& shape, const Rect& window, int scale)
+{
+    const Rect visible = shape.intersected(window);
+    TilePlacement placed;
+    if (visible.empty()) return placed;
+    placed.lead_x = shape.x - floor_div(shape.x, scale) * scale;
+    placed.lead_y = shape.y - floor_div(shape.y, scale) * scale;
+    placed.tile = placed.lead_y * scale + placed.lead_x;
+    placed.buffer = {0, 0, ceil_div(placed.lead_x + shape.width, scale) * scale,
+        ceil_div(placed.lead_y + shape.height, scale) * scale};
+    // The surface stands on the logical pixel at or before the first
+    // device pixel that shows; a part off the window is cropped away, on
+    // whole logical pixels.
+    placed.x = floor_div(visible.x, scale);
+    placed.y = floor_div(visible.y, scale);
+    if (visible != shape) {
+        const int visible_lead_x = visible.x - placed.x * scale;
+        const int visible_lead_y = visible.y - placed.y * scale;
+        placed.source = {placed.lead_x + (visible.x - shape.x) - visible_lead_x,
+            placed.lead_y + (visible.y - shape.y) - visible_lead_y,
+            ceil_div(visible_lead_x + visible.width, scale) * scale,
+            ceil_div(visible_lead_y + visible.height, scale) * scale};
+    }
+    return placed;
+}
+
 // What a picture of a shape shows.
 struct ShapeSurfaces::Look {
     int width = 0;
@@ -25,21 +51,11 @@ struct ShapeSurfaces::Look {
     bool operator==(const Look&) const = default;
 };
 
-// One surface of a shape. A surface stands on whole logical pixels, so on
-// an output scaled s times a shape has s by s of them, the shape drawn into
-// each as many device pixels from its corner as the surface's column and
-// row: the one that matches the device pixel the shape starts on shows, the
-// others wait below the window's own surface, out of sight but on the same
-// output, so that neither a move nor a change of surface needs a buffer or
-// any word back from the compositor.
+// One surface of a shape (see TilePlacement). Those that do not show wait
+// below the window's own surface, out of sight but on the same output, so
+// that neither a move nor a change of surface needs a buffer or any word
+// back from the compositor.
 struct ShapeSurfaces::Tile {
-    struct Placement {
-        int x = 0;       // logical pixels in the window
-        int y = 0;
-        Rect source;     // device pixels of the buffer; empty: all of it
-        bool operator==(const Placement&) const = default;
-    };
-
     ~Tile()
     {
         wp_viewport_destroy(viewport);
@@ -52,7 +68,7 @@ struct ShapeSurfaces::Tile {
     wp_viewport* viewport = nullptr;
     Look look;
     std::unique_ptr<ShmBuffer> buffer;
-    Placement placement;
+    TilePlacement placement;
     bool placed = false;
 };
 
@@ -92,16 +108,15 @@ ShapeSurfaces::Sprite& ShapeSurfaces::sprite_for(size_t index)
     return *sprites_[index];
 }
 
-// The shape drawn `lead` device pixels from the corner of a buffer of
-// whole logical pixels, attached to the tile.
-bool ShapeSurfaces::show(
-    Tile& tile, const Look& look, int lead_x, int lead_y, const ShapeScene& scene, size_t index, Rgb window_color)
+// The shape drawn into a buffer of the tile's, attached to it.
+bool ShapeSurfaces::show(Tile& tile, const Look& look, const TilePlacement& placement, const ShapeScene& scene,
+    size_t index, Rgb window_color)
 {
-    auto buffer = ShmBuffer::create(globals_.shm, ceil_div(lead_x + look.width, scale_) * scale_,
-        ceil_div(lead_y + look.height, scale_) * scale_);
+    auto buffer = ShmBuffer::create(globals_.shm, placement.buffer.width, placement.buffer.height);
     if (!buffer) return false;
     PixelCanvas canvas(buffer->pixels(), buffer->width(), buffer->height());
-    draw_shape(canvas, *scene.shapes()[index], {lead_x, lead_y, look.width, look.height}, window_color);
+    draw_shape(canvas, *scene.shapes()[index], {placement.lead_x, placement.lead_y, look.width, look.height},
+        window_color);
     buffer->attach_to(tile.surface);
     retired_.retire(std::move(tile.buffer));
     tile.buffer = std::move(buffer);
@@ -116,15 +131,8 @@ bool ShapeSurfaces::place(
 {
     const runtime::Shape& shape = *scene.shapes()[index];
     const Rect rect = scene.place_of(shape);
-    const Rect visible = rect.intersected(window);
-    Tile* tile = nullptr;
-    int lead_x = 0;
-    int lead_y = 0;
-    if (!visible.empty()) {
-        lead_x = rect.x - floor_div(rect.x, scale_) * scale_;
-        lead_y = rect.y - floor_div(rect.y, scale_) * scale_;
-        tile = sprite.tiles[static_cast<size_t>(lead_y * scale_ + lead_x)].get();
-    }
+    const TilePlacement placement = place_tile(rect, window, scale_);
+    Tile* tile = placement.tile >= 0 ? sprite.tiles[static_cast<size_t>(placement.tile)].get() : nullptr;
     bool changed = false;
     if (sprite.shown != tile) {
         if (sprite.shown != nullptr) wl_subsurface_place_below(sprite.shown->subsurface, parent_);
@@ -139,20 +147,8 @@ bool ShapeSurfaces::place(
         rgb_of(shape.BorderColor(), window_color), shape.figure(), shape.fill_style()};
     bool tile_changed = false;
     if (!tile->buffer || !(look == tile->look)) {
-        if (!show(*tile, look, lead_x, lead_y, scene, index, window_color)) return changed;
+        if (!show(*tile, look, placement, scene, index, window_color)) return changed;
         tile_changed = true;
-    }
-
-    // The surface stands on the logical pixel at or before the shape's first
-    // device pixel. A shape partly off the window shows only its part in it,
-    // cropped on whole logical pixels.
-    Tile::Placement placement{floor_div(visible.x, scale_), floor_div(visible.y, scale_), Rect()};
-    if (visible != rect) {
-        const int visible_lead_x = visible.x - placement.x * scale_;
-        const int visible_lead_y = visible.y - placement.y * scale_;
-        placement.source = {lead_x + (visible.x - rect.x) - visible_lead_x, lead_y + (visible.y - rect.y) - visible_lead_y,
-            ceil_div(visible_lead_x + visible.width, scale_) * scale_,
-            ceil_div(visible_lead_y + visible.height, scale_) * scale_};
     }
     if (!(placement == tile->placement) || !tile->placed) {
         const Rect& source = placement.source;
