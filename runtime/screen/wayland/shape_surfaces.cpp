@@ -68,8 +68,7 @@ struct ShapeSurfaces::Tile {
     wp_viewport* viewport = nullptr;
     Look look;
     std::unique_ptr<ShmBuffer> buffer;
-    TilePlacement placement;
-    bool placed = false;
+    TilePlacement placement;  // none yet: sent with the first
 };
 
 struct ShapeSurfaces::Sprite {
@@ -150,7 +149,7 @@ bool ShapeSurfaces::place(
         if (!show(*tile, look, placement, scene, index, window_color)) return changed;
         tile_changed = true;
     }
-    if (!(placement == tile->placement) || !tile->placed) {
+    if (!(placement == tile->placement)) {
         const Rect& source = placement.source;
         if (source.empty()) {
             const wl_fixed_t unset = wl_fixed_from_int(-1);
@@ -167,7 +166,6 @@ bool ShapeSurfaces::place(
         tile_changed = true;
     }
     if (tile_changed) wl_surface_commit(tile->surface);
-    tile->placed = true;
     return changed || tile_changed;
 }
 
