@@ -2,8 +2,8 @@
 # another) into the results table: each cell the median of the runs with
 # their range, each runner figure also as a ratio to the floor's, and a
 # verdict against its target. With `wayland_sessions` (awk -v) the Wayland
-# sessions' tables follow: the runner against the Wayland floor, against the
-# X11 runner at 1920x1080, and at 3840x2160 against itself at 1920x1080.
+# sessions' tables follow: the runner against the Wayland floor at 1920x1080,
+# and at 3840x2160 against itself at 1920x1080.
 
 function sorted_values(key, out,    n, i, j, v) {
     n = split(values[key], out, " ")
@@ -85,9 +85,9 @@ function wayland_tables(    n, s, i, session, base, target, limit, r, q, fq) {
             target = "≤ 1.2 × the same at 1920×1080"
             limit = 1.2
         } else {
-            q = quotient(r, median("runner", "cpu_pct"))
-            target = "≤ 1.5 × the X11 runner"
-            limit = 1.5
+            q = quotient(r, median(session ":floor", "cpu_pct"))
+            target = "≤ 1.2 × the Wayland floor"
+            limit = 1.2
         }
         fq = quotient(r, median(session ":floor", "cpu_pct"))
         printf "| %s | %s | %s | %s | %s | %s | %s |\n", session_label(session),

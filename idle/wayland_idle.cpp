@@ -9,21 +9,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 
 namespace pellavin::idle {
 namespace {
 
 WaylandIdleSource& source_of(void* data) { return *static_cast<WaylandIdleSource*>(data); }
-
-const wl_registry_listener kRegistryListener = {
-    [](void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
-        source_of(data).bind(registry, name, interface);
-    },
-    [](void*, wl_registry*, uint32_t) {},
-};
 
 // The compositor restarts a notification's count itself on input, after
 // resumed: nothing to do then.
@@ -41,14 +32,12 @@ const org_kde_kwin_idle_timeout_listener kKdeTimeoutListener = {
 
 WaylandIdleSource::WaylandIdleSource()
 {
-    const char* socket = std::getenv("WAYLAND_DISPLAY");
-    const std::string name = socket ? socket : "";
-    display_ = wl_display_connect(nullptr);
-    if (!display_) throw SessionError("Wayland session: cannot connect to the compositor \"" + name + "\"");
-    fd_ = wl_display_get_fd(display_);
-    registry_ = wl_display_get_registry(display_);
-    wl_registry_add_listener(registry_, &kRegistryListener, this);
-    wl_display_roundtrip(display_);
+    if (!wayland_.connected()) throw SessionError("Wayland session: " + wayland_.problem());
+    const std::string& name = wayland_.name();
+    fd_ = wayland_.fd();
+    seat_ = wayland_.bind<wl_seat>(wl_seat_interface, 1);
+    notifier_ = wayland_.bind<ext_idle_notifier_v1>(ext_idle_notifier_v1_interface, 1);
+    kde_idle_ = wayland_.bind<org_kde_kwin_idle>(org_kde_kwin_idle_interface, 1);
     if (!seat_ || (!notifier_ && !kde_idle_)) {
         disconnect();
         throw NoIdleTime("Wayland session: the compositor \"" + name
@@ -58,27 +47,17 @@ WaylandIdleSource::WaylandIdleSource()
 
 WaylandIdleSource::~WaylandIdleSource() { disconnect(); }
 
+// The proxies go before the connection does.
 void WaylandIdleSource::disconnect()
 {
-    if (!display_) return;
+    if (!wayland_.connected()) return;
     stop();
     if (notifier_) ext_idle_notifier_v1_destroy(notifier_);
     if (kde_idle_) org_kde_kwin_idle_destroy(kde_idle_);
     if (seat_) wl_seat_destroy(seat_);
-    if (registry_) wl_registry_destroy(registry_);
-    wl_display_disconnect(display_);
-    display_ = nullptr;
-}
-
-void WaylandIdleSource::bind(wl_registry* registry, uint32_t name, const char* interface)
-{
-    if (!seat_ && std::strcmp(interface, wl_seat_interface.name) == 0) {
-        seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    } else if (!notifier_ && std::strcmp(interface, ext_idle_notifier_v1_interface.name) == 0) {
-        notifier_ = static_cast<ext_idle_notifier_v1*>(wl_registry_bind(registry, name, &ext_idle_notifier_v1_interface, 1));
-    } else if (!kde_idle_ && std::strcmp(interface, org_kde_kwin_idle_interface.name) == 0) {
-        kde_idle_ = static_cast<org_kde_kwin_idle*>(wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
-    }
+    notifier_ = nullptr;
+    kde_idle_ = nullptr;
+    seat_ = nullptr;
 }
 
 const char* WaylandIdleSource::protocol() const
@@ -113,12 +92,8 @@ void WaylandIdleSource::idled()
     if (on_idle) on_idle();
 }
 
-void WaylandIdleSource::flush()
-{
-    wl_display_dispatch_pending(display_);
-    wl_display_flush(display_);
-}
+void WaylandIdleSource::flush() { wayland_.flush(); }
 
-bool WaylandIdleSource::dispatch() { return wl_display_dispatch(display_) >= 0; }
+bool WaylandIdleSource::dispatch() { return wayland_.dispatch(); }
 
 }  // namespace pellavin::idle

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "idle/idle_source.h"
+#include "runtime/screen/wayland/connection.h"
 
-struct wl_display;
-struct wl_registry;
 struct wl_seat;
 struct ext_idle_notifier_v1;
 struct ext_idle_notification_v1;
@@ -35,14 +34,12 @@ public:
     const char* protocol() const;
 
     // Called by the protocol listeners.
-    void bind(wl_registry* registry, uint32_t name, const char* interface);
     void idled();
 
 private:
     void disconnect();
 
-    wl_display* display_ = nullptr;
-    wl_registry* registry_ = nullptr;
+    screen::WaylandConnection wayland_;
     wl_seat* seat_ = nullptr;
     ext_idle_notifier_v1* notifier_ = nullptr;
     org_kde_kwin_idle* kde_idle_ = nullptr;

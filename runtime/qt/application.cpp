@@ -10,23 +10,21 @@ namespace pellavin::qt_backend {
 
 namespace {
 
-// Set before the toolkit starts. A tick changes a few small rectangles:
-// sending their pixels through the X connection costs less than the
-// round trip of shared-memory transfers.
-int& prepare_toolkit(int& argc, const std::string& program_name, DesktopBus bus, TitleBars title_bars)
+// Set before the toolkit starts. A dialog changes a few small rectangles at
+// a time: sending their pixels through the X connection costs less than
+// the round trip of shared-memory transfers.
+int& prepare_toolkit(int& argc, const std::string& program_name, DesktopBus bus)
 {
     require_display(program_name);
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
-    if (title_bars == TitleBars::None) qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
     prepare_desktop_bus(bus);
     return argc;
 }
 
 }  // namespace
 
-Application::Application(
-    int& argc, char** argv, const std::string& program_name, DesktopBus bus, TitleBars title_bars)
-    : app_(prepare_toolkit(argc, program_name, bus, title_bars), argv)
+Application::Application(int& argc, char** argv, const std::string& program_name, DesktopBus bus)
+    : app_(prepare_toolkit(argc, program_name, bus), argv)
     , platform_(program_name)
 {
     QApplication::setApplicationName(QString::fromStdString(program_name));

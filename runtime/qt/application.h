@@ -11,20 +11,11 @@
 
 namespace pellavin::qt_backend {
 
-// Whether a program's windows may have a title bar. The game's are all
-// borderless; on Wayland Qt then skips its own title bars, and with them
-// the loading of its EGL client integration (Mesa and LLVM: about half the
-// game's start-up CPU and 50 MiB of memory) only to learn it could draw
-// one. A run-time error's message box then has no title bar where the
-// compositor draws none.
-enum class TitleBars { Drawn, None };
-
 // What both programs' main() share: the Qt application, the platform, the
 // program's one random sequence, and the running of its start-up form.
 class Application {
 public:
-    Application(int& argc, char** argv, const std::string& program_name, DesktopBus bus = DesktopBus::Use,
-        TitleBars title_bars = TitleBars::Drawn);
+    Application(int& argc, char** argv, const std::string& program_name, DesktopBus bus = DesktopBus::Use);
 
     QtPlatform& platform() { return platform_; }
     runtime::RandomSequence& random() { return random_; }

@@ -19,9 +19,10 @@ using FormFactory = std::function<std::unique_ptr<runtime::Form>(runtime::Platfo
 // - XSCREENSAVER_WINDOW (an X window id, decimal or 0x-hex): a screensaver
 //   framework's window on the X server of DISPLAY, which the form plays in
 //   and nowhere else; a game that ends starts again.
-// - WAYLAND_DISPLAY, when its compositor answers: `on_wayland`.
+// - WAYLAND_DISPLAY, when its compositor answers: full screen on its first
+//   output, covering the others.
 // - DISPLAY: the X server's primary monitor, covering the others.
 // Without any of them, one line says so and the status is 1.
-int run_full_screen(const std::string& title, const FormFactory& make_form, const std::function<int()>& on_wayland);
+int run_full_screen(const std::string& title, const FormFactory& make_form);
 
 }  // namespace pellavin::screen

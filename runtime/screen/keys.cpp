@@ -77,4 +77,38 @@ KeyDown key_down(xkb_state* state, xkb_keycode_t key)
     return down;
 }
 
+KeyboardState::~KeyboardState()
+{
+    xkb_state_unref(state_);
+    xkb_keymap_unref(keymap_);
+}
+
+void KeyboardState::set_keymap(xkb_keymap* keymap)
+{
+    xkb_state* state = keymap != nullptr ? xkb_state_new(keymap) : nullptr;
+    if (state == nullptr) {
+        xkb_keymap_unref(keymap);
+        return;
+    }
+    xkb_state_unref(state_);
+    xkb_keymap_unref(keymap_);
+    keymap_ = keymap;
+    state_ = state;
+}
+
+void KeyboardState::set_modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t layout)
+{
+    if (state_ != nullptr) xkb_state_update_mask(state_, depressed, latched, locked, 0, 0, layout);
+}
+
+bool KeyboardState::repeats(xkb_keycode_t key) const
+{
+    return keymap_ != nullptr && xkb_keymap_key_repeats(keymap_, key) != 0;
+}
+
+KeyDown KeyboardState::key_down(xkb_keycode_t key) const
+{
+    return state_ != nullptr ? screen::key_down(state_, key) : KeyDown{};
+}
+
 }  // namespace pellavin::screen

@@ -27,4 +27,28 @@ struct KeyDown {
 // the modifiers in force. Nothing is composed: a dead key is a key too.
 KeyDown key_down(xkb_state* state, xkb_keycode_t key);
 
+// A keyboard's keymap, as the window system gives it, and the modifiers
+// and layout in force. Without a keymap every key is one without a code.
+class KeyboardState {
+public:
+    KeyboardState() = default;
+    ~KeyboardState();
+    KeyboardState(const KeyboardState&) = delete;
+    KeyboardState& operator=(const KeyboardState&) = delete;
+
+    // Takes over `keymap`, with its modifiers and layout afresh; a keymap
+    // that could not be had (nullptr) leaves the one there was.
+    void set_keymap(xkb_keymap* keymap);
+    bool loaded() const { return state_ != nullptr; }
+
+    void set_modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t layout);
+    // Whether the keymap has the key come again while it is held.
+    bool repeats(xkb_keycode_t key) const;
+    KeyDown key_down(xkb_keycode_t key) const;
+
+private:
+    xkb_keymap* keymap_ = nullptr;
+    xkb_state* state_ = nullptr;
+};
+
 }  // namespace pellavin::screen

@@ -40,9 +40,9 @@ expect() {
 
 cleanup() {
   for pid in $e2e_pids; do kill -9 "$pid" 2>/dev/null || true; done
+  if command -v stop_desktop >/dev/null 2>&1; then stop_desktop; fi
   stop_xvfb
   stop_sway
-  stop_desktop
   if [ -n "$e2e_tmp" ]; then
     chmod -R u+w "$e2e_tmp" 2>/dev/null || true
     rm -rf "$e2e_tmp"
@@ -87,8 +87,8 @@ run_scenario() {
 app_dir() {
   dir=$e2e_tmp/$1
   mkdir -p "$dir"
-  for program in PellavinRun Pellavin PellavinIdle PellavinMessageBox PellavinRunQt.so; do
-    if [ -e "$E2E_BIN/$program" ]; then cp "$E2E_BIN/$program" "$dir/"; fi
+  for program in PellavinRun Pellavin PellavinIdle PellavinMessageBox; do
+    if [ -x "$E2E_BIN/$program" ]; then cp "$E2E_BIN/$program" "$dir/"; fi
   done
   echo "$dir"
 }

@@ -6,14 +6,12 @@
 #include "runtime/core/option_button.h"
 #include "runtime/core/text_box.h"
 #include "runtime/qt/form_window.h"
-#include "runtime/qt/keys.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/scripted_random.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -167,35 +165,6 @@ TEST_F(FormWindowTest, ADialogScalesSoThatNoCaptionIsClipped)
         EXPECT_GE(w->height(), w->sizeHint().height()) << control->name();
     }
     EXPECT_LE(window.twips_per_pixel(), 15.0);
-}
-
-struct KeyCase {
-    Qt::Key key;
-    Qt::KeyboardModifiers modifiers;
-    int16_t code;
-};
-
-TEST(VirtualKeyCodes, NameThePhysicalKey)
-{
-    const KeyCase cases[] = {
-        {Qt::Key_Left, Qt::NoModifier, 37},          {Qt::Key_Right, Qt::ShiftModifier, 39},
-        {Qt::Key_Up, Qt::NoModifier, 38},            {Qt::Key_Down, Qt::NoModifier, 40},
-        {Qt::Key_Left, Qt::KeypadModifier, 37},      {Qt::Key_Shift, Qt::ShiftModifier, 16},
-        {Qt::Key_Control, Qt::ControlModifier, 17},  {Qt::Key_Alt, Qt::AltModifier, 18},
-        {Qt::Key_A, Qt::NoModifier, 65},             {Qt::Key_Z, Qt::ShiftModifier, 90},
-        {Qt::Key_5, Qt::NoModifier, 53},             {Qt::Key_Percent, Qt::ShiftModifier, 53},
-        {Qt::Key_5, Qt::KeypadModifier, 101},        {Qt::Key_Escape, Qt::NoModifier, 27},
-        {Qt::Key_Return, Qt::NoModifier, 13},        {Qt::Key_Space, Qt::NoModifier, 32},
-        {Qt::Key_Tab, Qt::NoModifier, 9},            {Qt::Key_F1, Qt::NoModifier, 112},
-        {Qt::Key_F12, Qt::NoModifier, 123},          {Qt::Key_Semicolon, Qt::NoModifier, 186},
-        {Qt::Key_unknown, Qt::NoModifier, 0},
-    };
-    for (const KeyCase& c : cases) {
-        const QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers);
-        EXPECT_EQ(virtual_key_code(event), c.code) << std::hex << c.key;
-    }
-    const QKeyEvent all(QEvent::KeyPress, Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_EQ(shift_state(all), 7);
 }
 
 }  // namespace

@@ -12,9 +12,9 @@ namespace {
 // Keys by their evdev number, as keyboards send them; xkb counts 8 higher.
 constexpr xkb_keycode_t kEvdevOffset = 8;
 enum Key : xkb_keycode_t {
-    kEsc = 1, k1 = 2, k2 = 3, kEqual = 13, kQ = 16, kA = 30, kSemicolon = 39, kGrave = 41, kLeftShift = 42, kZ = 44,
-    kLeftCtrl = 29, kSpace = 57, kF1 = 59, kNumLock = 69, kKeypad4 = 75, kRightAlt = 100, kUp = 103, kLeft = 105,
-    kRight = 106,
+    kEsc = 1, k1 = 2, k2 = 3, kEqual = 13, kTab = 15, kQ = 16, kReturn = 28, kA = 30, kSemicolon = 39, kGrave = 41,
+    kLeftShift = 42, kZ = 44, kLeftCtrl = 29, kLeftAlt = 56, kSpace = 57, kF1 = 59, kNumLock = 69, kKeypad4 = 75,
+    kKeypad5 = 76, kF12 = 88, kRightAlt = 100, kUp = 103, kLeft = 105, kRight = 106, kDown = 108,
 };
 
 struct Keyboard {
@@ -54,6 +54,8 @@ TEST(Keys, EachKeyHasTheCodeOfTheKeyThatCarriesIt)
         {"us", {}, false, kUp, 38, 0},
         {"us", {kLeftShift}, false, kLeft, 37, 1},
         {"us", {kLeftCtrl}, false, kRight, 39, 2},
+        {"us", {kLeftShift, kLeftCtrl, kLeftAlt}, false, kLeft, 37, 7},
+        {"us", {}, false, kDown, 40, 0},
         {"us", {}, false, kA, 'A', 0},
         {"us", {kLeftShift}, false, kA, 'A', 1},
         {"us", {}, false, k1, '1', 0},
@@ -63,9 +65,13 @@ TEST(Keys, EachKeyHasTheCodeOfTheKeyThatCarriesIt)
         {"us", {}, false, kEsc, 27, 0},
         {"us", {}, false, kSpace, 32, 0},
         {"us", {}, false, kF1, 112, 0},
+        {"us", {}, false, kF12, 123, 0},
+        {"us", {}, false, kReturn, 13, 0},
+        {"us", {}, false, kTab, 9, 0},
         {"us", {}, false, kSemicolon, 186, 0},
         {"us", {}, false, kKeypad4, 37, 0},  // Num Lock off: the keypad's left arrow
         {"us", {}, true, kKeypad4, 100, 0},
+        {"us", {}, true, kKeypad5, 101, 0},
         {"de", {}, false, kGrave, 0, 0},      // dead circumflex
         {"de", {}, false, kEqual, 0, 0},      // dead acute
         {"de", {}, false, kSemicolon, 0, 0},  // ö: a letter outside A to Z

@@ -22,12 +22,7 @@ X11Keyboard::X11Keyboard(xcb_connection_t* connection)
 {
 }
 
-X11Keyboard::~X11Keyboard()
-{
-    xkb_state_unref(state_);
-    xkb_keymap_unref(keymap_);
-    xkb_context_unref(context_);
-}
+X11Keyboard::~X11Keyboard() { xkb_context_unref(context_); }
 
 void X11Keyboard::load()
 {
@@ -66,17 +61,7 @@ bool X11Keyboard::catch_up()
 void X11Keyboard::reload()
 {
     stale_ = false;
-    xkb_keymap* keymap = xkb_x11_keymap_new_from_device(context_, connection_, device_, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    if (keymap == nullptr) return;
-    xkb_state* state = xkb_state_new(keymap);
-    if (state == nullptr) {
-        xkb_keymap_unref(keymap);
-        return;
-    }
-    xkb_state_unref(state_);
-    xkb_keymap_unref(keymap_);
-    keymap_ = keymap;
-    state_ = state;
+    keys_.set_keymap(xkb_x11_keymap_new_from_device(context_, connection_, device_, XKB_KEYMAP_COMPILE_NO_FLAGS));
 }
 
 bool X11Keyboard::handle(const xcb_generic_event_t& event)
@@ -91,11 +76,10 @@ bool X11Keyboard::handle(const xcb_generic_event_t& event)
 KeyDown X11Keyboard::key_down(const xcb_key_press_event_t& event)
 {
     load();
-    if (state_ == nullptr) return {};
     const uint16_t modifiers = event.state & kModifierBits;
     const uint16_t layout = (event.state >> kLayoutShift) & kLayoutBits;
-    xkb_state_update_mask(state_, modifiers, 0, 0, 0, 0, layout);
-    return screen::key_down(state_, event.detail);
+    keys_.set_modifiers(modifiers, 0, 0, layout);
+    return keys_.key_down(event.detail);
 }
 
 }  // namespace pellavin::screen

@@ -18,7 +18,7 @@ public:
     X11Keyboard& operator=(const X11Keyboard&) = delete;
 
     void load();
-    bool loaded() const { return state_ != nullptr; }
+    bool loaded() const { return keys_.loaded(); }
     // An XKB event: the keymap has changed, or another keyboard is typed
     // on (xdotool's, say), whose keymap may differ. False for any other event.
     bool handle(const xcb_generic_event_t& event);
@@ -37,8 +37,7 @@ private:
 
     xcb_connection_t* connection_;
     xkb_context* context_ = nullptr;
-    xkb_keymap* keymap_ = nullptr;
-    xkb_state* state_ = nullptr;
+    KeyboardState keys_;
     int32_t device_ = -1;
     uint8_t first_event_ = 0;
     bool tried_ = false;

@@ -65,6 +65,5 @@ int main()
         "FailingGame",
         [](runtime::Platform& platform, runtime::RandomSequence& random) {
             return std::make_unique<FailingGame>(platform, random);
-        },
-        [] { return 1; });
+        });
 }

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "runtime/screen/device_pixels.h"
+#include "runtime/screen/event_loop.h"
+#include "runtime/screen/form_view.h"
+#include "runtime/screen/wayland/connection.h"
+#include "runtime/screen/wayland/game_window.h"
+#include "runtime/screen/wayland/globals.h"
+#include "runtime/screen/wayland/outputs.h"
+#include "runtime/screen/wayland/seat.h"
+
+#include <memory>
+#include <string>
+
+namespace pellavin::screen {
+
+// A full-screen program in a Wayland session: the compositor's outputs,
+// the game's window on the first and covers on the others, and the
+// seat's input, which it hands to the form's view. What the loop waits
+// on is the compositor's connection and the timer of a held key's
+// repeats, together.
+class WaylandSession final : public Connection {
+public:
+    // Nothing when the compositor cannot be used, with the reason in `problem`.
+    static std::unique_ptr<WaylandSession> open(WaylandConnection& wayland, const std::string& title, std::string& problem);
+    ~WaylandSession() override;
+
+    // The screen's size in twips: the first output's, at 96 logical pixels an inch.
+    float width_twips() const;
+    float height_twips() const;
+    DevicePixels pixels() const;
+
+    Surface& surface() { return *window_; }
+
+    // Where the input goes from now on; nullptr: nowhere.
+    void attach(FormView* view) { view_ = view; }
+
+    int fd() const override { return epoll_; }
+    void flush() override;
+    bool dispatch() override;
+
+private:
+    explicit WaylandSession(WaylandConnection& wayland);
+    void configured();
+    void after_events();
+
+    WaylandConnection& wayland_;
+    WaylandGlobals globals_;
+    WaylandOutputs outputs_;
+    std::unique_ptr<WaylandSeat> seat_;
+    std::unique_ptr<WaylandGameWindow> window_;
+    Rect screen_;  // the first output, logical pixels
+    int scale_ = 1;
+    FormView* view_ = nullptr;
+    int epoll_ = -1;
+};
+
+}  // namespace pellavin::screen

@@ -1,0 +1,88 @@
+#!/bin/sh
+# The game on the compositors of the two big desktops, as their users meet
+# it: `gnome_kde.sh SCENARIO`. GNOME's mutter 43 runs in a window of the
+# private Xvfb (the only mutter whose screen can be read, and which the X
+# server's keyboard reaches); KDE's KWin 5.27 runs headless, takes its own
+# screenshots and has no input at all. Both as an unprivileged user.
+set -eu
+. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../../scripts/desktops.sh"
+
+# start_game DIR: the game in the desktop, its protocol traced; sets PID.
+start_game() {
+  stderr=$artifacts/PellavinRun.stderr
+  spawn_as_desktop_user env WAYLAND_DEBUG=1 "$1/PellavinRun" 2>"$stderr"
+  PID=$SPAWNED
+  e2e_pids="$e2e_pids $PID"
+}
+
+# pointer_hidden TRACE: every time the pointer came in, the game's next
+# word on it was "no image".
+pointer_hidden() {
+  awk '/wl_pointer@[0-9]+\.enter\(/ { entered++; waiting = 1 }
+    waiting && /-> wl_pointer@[0-9]+\.set_cursor\([0-9]+, nil,/ { hidden++; waiting = 0 }
+    END { exit !(entered > 0 && hidden == entered) }' "$1"
+}
+
+# scene PNG: the served game, autoplay off, shows the paddles on the
+# output's top and bottom edges (the top one follows the waiting ball), and
+# the ball where it waits: the game covers the output.
+scene() {
+  echo "$(box "$1" 1920 17 0 0 | sed 's/^145x17+[0-9]*+0$/top/')" \
+    "$(box "$1" 1920 1046 0 17)" "$(box "$1" 1920 17 0 1063)"
+}
+served_scene="top 17x17+104+224 145x17+80+1063"
+
+# mutter: full screen, the pointer hidden over it, an arrow held down comes
+# again at mutter's rate (33 a second after 500 ms), another key ends it.
+scenario_mutter() {
+  start_mutter_nested || skip "mutter cannot run here (scripts/install-deps installs it)"
+  dir=$(app_dir mutter)
+  record 0 -1 0 10 0 0 >"$dir/Settings.dat"
+  chmod 666 "$dir/Settings.dat"
+  start_game "$dir"
+  served() { [ "$(scene "$1")" = "$served_scene" ]; }
+  xdotool mousemove 700 500
+  png=$(shot_when served served)
+  expect "full screen, and no pointer over it" "$(scene "$png")" "$served_scene"
+  if shows_black_screen "$png"; then echo "ok: black"; else fail "the desktop shows through: $png"; fi
+  if wait_until pointer_hidden "$stderr"; then echo "ok: the game hides the pointer"; else
+    fail "the game left the pointer showing: $stderr"; fi
+  xdotool keydown Right
+  sleep 1
+  xdotool keyup Right
+  pushed=$(box "$(shot held)" 1920 17 0 1063)
+  case $pushed in
+  145x17+*+1063) left=${pushed#145x17+} left=${left%+1063} ;;
+  *) left=0 ;;
+  esac
+  # One push is 1000 twips, 66.7 pixels: more than two show the repeats.
+  if [ "$left" -gt 280 ]; then echo "ok: the held arrow came again ($pushed)"; else
+    fail "the held arrow did not come again: $pushed"; fi
+  xdotool key x
+  expect_ended "a key" "$PID"
+}
+
+# KWin: full screen; a signal ends the game as a session's end does.
+scenario_kwin() {
+  KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 start_kwin || skip "KWin cannot run here (scripts/install-deps installs it)"
+  dir=$(app_dir kwin)
+  record 0 -1 0 10 0 0 >"$dir/Settings.dat"
+  chmod 666 "$dir/Settings.dat"
+  start_game "$dir"
+  kwin_shot() {
+    as_desktop_user /usr/bin/python3 "$(dirname "$0")/tools/kwin_screenshot.py" "$XDG_RUNTIME_DIR/screen.ppm" &&
+      convert "$XDG_RUNTIME_DIR/screen.ppm" "$artifacts/$1.png" && echo "$artifacts/$1.png"
+  }
+  tries=0
+  until png=$(kwin_shot served) && [ "$(scene "$png")" = "$served_scene" ] || [ "$tries" -ge 20 ]; do
+    tries=$((tries + 1))
+    sleep 0.3
+  done
+  expect "full screen" "$(scene "$png")" "$served_scene"
+  if shows_black_screen "$png"; then echo "ok: black"; else fail "not black: $png"; fi
+  kill -TERM "$PID"
+  if wait_exit "$PID"; then expect "SIGTERM ends it" "$STATUS" 143; else fail "SIGTERM did not end the game"; fi
+}
+
+run_scenario "$1"
