@@ -1,5 +1,7 @@
 #include "runtime/screen/full_screen.h"
 
+#include "runtime/core/no_display.h"
+
 #include "runtime/screen/wayland/connection.h"
 #include "runtime/screen/wayland/wayland_play.h"
 #include "runtime/screen/x11/connection.h"
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace pellavin::screen {
 namespace {
@@ -53,15 +56,16 @@ int run_full_screen(const std::string& title, const FormFactory& make_form)
             return 1;
         }
     }
-    std::string wayland = "XSCREENSAVER_WINDOW names an X window";
+    std::vector<runtime::DisplayTried> tried;
     if (!given) {
         WaylandConnection compositor;
         if (compositor.connected()) return play_on_wayland(compositor, title, make_form);
-        wayland = compositor.problem();
+        tried.push_back({"WAYLAND_DISPLAY", std::string(environment("WAYLAND_DISPLAY"))});
     }
     X11Connection x11;
     if (!x11.connected()) {
-        say(title, "there is no display to show on (" + wayland + "; " + x11.problem() + ")");
+        tried.push_back({"DISPLAY", x11.name()});
+        say(title, runtime::no_display_line(tried));
         return 1;
     }
     return play_on_x11(x11, title, make_form, given);
