@@ -100,6 +100,9 @@ app_dir() {
 # write stays unwritten.
 start() {
   stderr=$artifacts/$(basename "$1").stderr
+  # Emptied here, not only by the redirection in the child: a scenario that
+  # waits for a word in it must never read the last run's.
+  : >"$stderr"
   if [ "${2:-}" = unprivileged ]; then
     mkdir -p "$e2e_tmp/unreachable"
     chmod 000 "$e2e_tmp/unreachable"
