@@ -105,8 +105,6 @@ bool Form::dispatch(const std::function<void()>& handler)
     try {
         handler();
     } catch (const ProgramEnd&) {
-        running_ = false;
-        finish(0);
         return true;
     } catch (const RuntimeError& error) {
         ended_ = true;
@@ -142,7 +140,11 @@ void Form::finish(int status)
 
 void Form::End()
 {
-    ended_ = true;
+    // A platform that ends the process does it here, with nothing left to
+    // unwind; one that goes on (a test's, a saver's next game) has the rest
+    // of the handler abandoned.
+    running_ = false;
+    finish(0);
     throw ProgramEnd{};
 }
 

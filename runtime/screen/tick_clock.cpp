@@ -43,10 +43,10 @@ void TickClock::start()
 {
     if (running()) return;
     schedule_.emplace(period_, now());
-    itimerspec spec{};
-    spec.it_value = timespec_of(schedule_->next_deadline());
-    spec.it_interval = timespec_of(period_);
-    timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    itimerspec setting{};
+    setting.it_value = timespec_of(schedule_->next_deadline());
+    setting.it_interval = timespec_of(period_);
+    timerfd_settime(fd_, TFD_TIMER_ABSTIME, &setting, nullptr);
 }
 
 void TickClock::stop()

@@ -116,10 +116,10 @@ protected:
     // A repeat is on its way: the timer is set, or has gone off already.
     bool repeat_armed() const
     {
-        itimerspec spec{};
-        timerfd_gettime(keyboard.repeat_fd(), &spec);
+        itimerspec setting{};
+        timerfd_gettime(keyboard.repeat_fd(), &setting);
         pollfd due{keyboard.repeat_fd(), POLLIN, 0};
-        return spec.it_value.tv_sec != 0 || spec.it_value.tv_nsec != 0 || poll(&due, 1, 0) == 1;
+        return setting.it_value.tv_sec != 0 || setting.it_value.tv_nsec != 0 || poll(&due, 1, 0) == 1;
     }
 
     std::vector<KeyDown> downs;

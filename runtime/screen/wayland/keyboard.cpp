@@ -125,12 +125,12 @@ void WaylandKeyboard::repeat_due()
 
 void WaylandKeyboard::arm()
 {
-    itimerspec spec{};  // zero: disarmed
+    itimerspec setting{};  // zero: disarmed
     if (const std::optional<KeyRepeat::Time> deadline = repeat_.deadline()) {
         const int64_t ns = std::max<int64_t>(deadline->count(), 1);
-        spec.it_value = {static_cast<time_t>(ns / kNanosecondsPerSecond), static_cast<long>(ns % kNanosecondsPerSecond)};
+        setting.it_value = {static_cast<time_t>(ns / kNanosecondsPerSecond), static_cast<long>(ns % kNanosecondsPerSecond)};
     }
-    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &setting, nullptr);
 }
 
 }  // namespace pellavin::screen
