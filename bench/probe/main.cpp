@@ -234,6 +234,12 @@ int run(Options options)
         end_and_print_status(child);
         return 0;
     }
+    // What the program maps while it plays: the libraries it loaded to get
+    // there, and whether a toolkit is among them.
+    const MappedLibraries mapped = mapped_libraries(child.pid());
+    print_figure("libraries", mapped.all);
+    print_figure("toolkit_libraries", mapped.toolkit);
+
     press_and_release_escape(display);
     const double pressed = now_ms();
     XFlush(display);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace pellavin::bench {
@@ -40,6 +41,23 @@ std::optional<long> status_kib(pid_t pid, const std::string& field)
         if (value >> kib) return kib;
     }
     return std::nullopt;
+}
+
+MappedLibraries mapped_libraries(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+    std::set<std::string> libraries;
+    for (std::string line; std::getline(in, line);) {
+        const size_t path = line.find('/');
+        if (path != std::string::npos && line.find(".so", path) != std::string::npos) libraries.insert(line.substr(path));
+    }
+    MappedLibraries mapped;
+    mapped.all = static_cast<int>(libraries.size());
+    for (const std::string& library : libraries) {
+        const std::string name = library.substr(library.rfind('/') + 1);
+        if (name.rfind("libQt", 0) == 0 || name.rfind("libgtk", 0) == 0 || name.rfind("libgdk", 0) == 0) ++mapped.toolkit;
+    }
+    return mapped;
 }
 
 void print_figure(const char* name, double value) { std::printf("%s %.3f\n", name, value); }

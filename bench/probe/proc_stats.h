@@ -18,6 +18,14 @@ std::optional<double> cpu_seconds(pid_t pid);
 // peak "VmHWM".
 std::optional<long> status_kib(pid_t pid, const std::string& field);
 
+// The shared libraries a process has mapped, counted once each, and how
+// many of them belong to a toolkit (Qt, GTK, GDK).
+struct MappedLibraries {
+    int all = 0;
+    int toolkit = 0;
+};
+MappedLibraries mapped_libraries(pid_t pid);
+
 // Prints one figure as the probes do: "name value".
 void print_figure(const char* name, double value);
 
