@@ -68,7 +68,7 @@ public:
     {
         for (int i = 0; i < 3; ++i) {
             loop->turn(0);
-            xcb_aux_sync();
+            std::free(xcb_get_input_focus_reply(x11.get(), xcb_get_input_focus(x11.get()), nullptr));
         }
     }
 
@@ -86,13 +86,28 @@ public:
     std::optional<screen::FormView> view;
     std::optional<screen::EventLoop> loop;
     std::vector<int> ends;
+};
 
-private:
-    void xcb_aux_sync()
+// A test's own view of the X server's screen, and the runner it opens there.
+class X11RunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override
     {
-        xcb_connection_t* c = x11.get();
-        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        if (!observer.connected()) GTEST_SKIP() << "no X server";
     }
+
+    PlayingRunner& open(const SettingsRecord& settings)
+    {
+        runner.emplace(settings);
+        EXPECT_TRUE(runner->exposed());
+        runner->settle();
+        return *runner;
+    }
+
+    screen::Rect monitor() const { return screen::primary_monitor(runner->session->facts().monitors).geometry; }
+
+    X11Observer observer;
+    std::optional<PlayingRunner> runner;
 };
 
 }  // namespace pellavin::testing

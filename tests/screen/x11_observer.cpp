@@ -10,13 +10,8 @@
 #include <memory>
 
 namespace pellavin::testing {
-namespace {
 
 using screen::Reply;
-
-constexpr uint32_t kAllPlanes = ~0u;
-
-}  // namespace
 
 X11Observer::X11Observer()
 {
@@ -61,7 +56,7 @@ X11Observer::Image X11Observer::shot(const screen::Rect& area)
     Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(connection_,
         xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<int16_t>(area.x),
             static_cast<int16_t>(area.y), static_cast<uint16_t>(area.width), static_cast<uint16_t>(area.height),
-            kAllPlanes),
+            ~0u),  // all planes
         nullptr));
     if (!reply) return image;
     image.width = area.width;
@@ -109,18 +104,13 @@ void X11Observer::move_pointer(int x, int y)
     sync();
 }
 
-void X11Observer::button(uint8_t button, bool press)
-{
-    xcb_test_fake_input(connection_, press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME,
-        XCB_WINDOW_NONE, 0, 0, 0);
-    sync();
-}
-
-void X11Observer::click(int x, int y, uint8_t number)
+void X11Observer::click(int x, int y, uint8_t button)
 {
     move_pointer(x, y);
-    button(number, true);
-    button(number, false);
+    for (const uint8_t type : {XCB_BUTTON_PRESS, XCB_BUTTON_RELEASE}) {
+        xcb_test_fake_input(connection_, type, button, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
+        sync();
+    }
 }
 
 bool X11Observer::pointer_shows()

@@ -37,9 +37,8 @@ public:
     // A key pressed or released (XTEST), by its key symbol in the server's map.
     void key(uint32_t keysym, bool press);
     void tap(uint32_t keysym);
-    // The pointer moved to (x, y) of the screen; a button pressed or released.
+    // The pointer moved to (x, y) of the screen; a button pressed and released there.
     void move_pointer(int x, int y);
-    void button(uint8_t button, bool press);
     void click(int x, int y, uint8_t button = 1);
 
     // Whether the pointer image shows any pixel, where the pointer is now.

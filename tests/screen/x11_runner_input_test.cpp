@@ -9,38 +9,23 @@ namespace pellavin::testing {
 namespace {
 
 // Real keys and clicks, made through the X server, on the runner's window.
-class X11RunnerInputTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!observer.connected()) GTEST_SKIP() << "no X server";
-    }
+using X11RunnerInputTest = X11RunnerTest;
 
-    PlayingRunner& open(const SettingsRecord& settings)
-    {
-        runner.emplace(settings);
-        EXPECT_TRUE(runner->exposed());
-        runner->settle();
-        return *runner;
-    }
-
-    static SettingsRecord waiting_ball()
-    {
-        SettingsRecord settings;
-        settings.NoAutoplay = -1;
-        return settings;
-    }
-
-    X11Observer observer;
-    std::optional<PlayingRunner> runner;
-};
-
-TEST_F(X11RunnerInputTest, ArrowKeysMoveTheBottomPaddleAndAutoRepeatsCount)
+// Autoplay off: the serve puts the bottom paddle on the screen's bottom
+// edge, and the ball waits for an arrow key, so the paddle stays there.
+TEST_F(X11RunnerInputTest, TheServedBottomPaddleEndsOnTheScreensLastRowAndArrowKeysAndTheirRepeatsMoveIt)
 {
     // Shift pressed alone is a key of its own, which ends the game: here it
     // is held down from before the game shows.
     observer.key(XKB_KEY_Shift_L, true);
-    PlayingRunner& game = open(waiting_ball());
+    SettingsRecord waiting_ball;
+    waiting_ball.NoAutoplay = -1;
+    PlayingRunner& game = open(waiting_ball);
+    const X11Observer::Image image = observer.shot(monitor());
+    const screen::Rect paddle = game.view->scene().place_of(game.form->BottomPaddle);
+    EXPECT_EQ(paddle.bottom(), image.height);
+    EXPECT_EQ(image.lit_box({0, paddle.y - 1, image.width, image.height - paddle.y + 1}), paddle);
+
     observer.tap(XKB_KEY_Right);
     observer.key(XKB_KEY_Shift_L, false);
     ASSERT_TRUE(game.run_until([&] { return game.form->BottomPaddle.Left() == 2200.0f; }));
@@ -55,12 +40,13 @@ TEST_F(X11RunnerInputTest, ArrowKeysMoveTheBottomPaddleAndAutoRepeatsCount)
     EXPECT_TRUE(game.ends.empty());
 }
 
-TEST_F(X11RunnerInputTest, AnyOtherKeyEndsTheRunnerTabAndModifiersIncluded)
+// (The dead keys, which this server's keyboard lacks, are in keys_test.)
+TEST_F(X11RunnerInputTest, AClickOrAnyOtherKeyEndsTheRunnerTabAndModifiersIncluded)
 {
-    for (const uint32_t key : {XKB_KEY_Tab, XKB_KEY_Shift_L, XKB_KEY_Escape, XKB_KEY_space, XKB_KEY_dead_circumflex}) {
+    constexpr int kClick = 0;
+    for (const int key : {XKB_KEY_Tab, XKB_KEY_Shift_L, XKB_KEY_Escape, XKB_KEY_space, kClick}) {
         PlayingRunner& game = open({});
-        if (key == XKB_KEY_dead_circumflex) continue;  // not on the server's keyboard: keys_test has it
-        observer.tap(key);
+        key == kClick ? observer.click(500, 300) : observer.tap(key);
         EXPECT_TRUE(game.run_until([&] { return !game.ends.empty(); })) << key;
         EXPECT_EQ(game.ends, (std::vector<int>{0})) << key;
         EXPECT_TRUE(game.form->ended());
@@ -78,35 +64,24 @@ TEST_F(X11RunnerInputTest, TheGameHoldsTheKeyboard)
     EXPECT_TRUE(observer.keyboard_grabbed_elsewhere());
 }
 
-TEST_F(X11RunnerInputTest, AClickEndsTheRunner)
+// The wheel is no click; with clicks off, neither is any button nor a move.
+TEST_F(X11RunnerInputTest, TheWheelNeverEndsTheRunnerNorClicksAndMovesWhenClicksAreOff)
 {
-    PlayingRunner& game = open({});
-    observer.click(500, 300);
-    EXPECT_TRUE(game.run_until([&] { return !game.ends.empty(); }));
-    EXPECT_EQ(game.ends, (std::vector<int>{0}));
-}
-
-TEST_F(X11RunnerInputTest, ClicksWheelsAndMouseMovesAreIgnoredWhenClicksAreOff)
-{
-    SettingsRecord settings;
-    settings.NoResumeOnClick = -1;
-    PlayingRunner& game = open(settings);
-    observer.move_pointer(10, 10);
-    observer.move_pointer(600, 400);
-    observer.click(500, 300);
-    observer.click(500, 300, 3);
-    game.run_until([] { return false; }, std::chrono::milliseconds(200));
-    EXPECT_TRUE(game.ends.empty());
-    EXPECT_FALSE(game.form->ended());
-}
-
-TEST_F(X11RunnerInputTest, TheWheelIsNoClick)
-{
-    PlayingRunner& game = open({});
-    observer.click(500, 300, 4);
-    observer.click(500, 300, 5);
-    game.run_until([] { return false; }, std::chrono::milliseconds(200));
-    EXPECT_TRUE(game.ends.empty());
+    SettingsRecord clicks_off;
+    clicks_off.NoResumeOnClick = -1;
+    for (const bool off : {false, true}) {
+        PlayingRunner& game = open(off ? clicks_off : SettingsRecord{});
+        if (off) {
+            observer.move_pointer(10, 10);
+            observer.move_pointer(600, 400);
+        }
+        for (const uint8_t button : off ? std::vector<uint8_t>{1, 3, 4, 5} : std::vector<uint8_t>{4, 5}) {
+            observer.click(500, 300, button);
+        }
+        game.run_until([] { return false; }, std::chrono::milliseconds(200));
+        EXPECT_TRUE(game.ends.empty()) << "clicks off: " << off;
+        EXPECT_FALSE(game.form->ended());
+    }
 }
 
 TEST_F(X11RunnerInputTest, TheBallMovesOnTheTickClock)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace pellavin::testing {
 namespace {
 
@@ -15,11 +17,12 @@ constexpr double kBaseDpi = 96.0;
 
 // The runner's window on the X server at the scale its Xft.dpi sets (the
 // test runs at 96, 144 and 192 DPI): the same pixels as on every platform.
-class X11RunnerWindowTest : public ::testing::Test {
+class X11RunnerWindowTest : public X11RunnerTest {
 protected:
     void SetUp() override
     {
-        if (!observer.connected()) GTEST_SKIP() << "no X server";
+        X11RunnerTest::SetUp();
+        if (IsSkipped()) return;
         // The still scene: nothing moves, so every pixel is where it starts.
         SettingsRecord record;
         record.GameType = 1;
@@ -28,16 +31,12 @@ protected:
     }
 
     double ratio() const { return runner->session->facts().dpi / kBaseDpi; }
-    Rect monitor() const { return screen::primary_monitor(runner->session->facts().monitors).geometry; }
 
     X11Observer::Image shot()
     {
         runner->settle();
         return observer.shot(monitor());
     }
-
-    X11Observer observer;
-    std::optional<PlayingRunner> runner;
 };
 
 TEST_F(X11RunnerWindowTest, CoversTheWholeScreenInBlack)
@@ -51,48 +50,21 @@ TEST_F(X11RunnerWindowTest, CoversTheWholeScreenInBlack)
     EXPECT_EQ(image.at(400, 500), kBlack);
 }
 
-TEST_F(X11RunnerWindowTest, DrawsTheBallAndPaddlesAtTheirPlaces)
-{
-    if (ratio() != 1.0) GTEST_SKIP() << "pixel places below assume 96 DPI";
-    const X11Observer::Image image = shot();
-    // Paddles: 145 by 17, corners included.
-    for (const auto& [x, y] : {std::pair{80, 0}, std::pair{80, 312}}) {
-        for (const auto& [dx, dy] : {std::pair{0, 0}, std::pair{144, 0}, std::pair{0, 16}, std::pair{144, 16}}) {
-            EXPECT_EQ(image.at(x + dx, y + dy), kWhite) << x << "," << y << " + " << dx << "," << dy;
-        }
-        EXPECT_EQ(image.at(x + 145, y + 8), kBlack);
-        EXPECT_EQ(image.at(x - 1, y + 8), kBlack);
-    }
-    EXPECT_EQ(image.at(80, 17), kBlack);
-    // The ball: a 17-pixel circle in the square at (104, 224).
-    for (const auto& [x, y] : {std::pair{112, 232}, std::pair{104, 232}, std::pair{120, 232}, std::pair{112, 224}, std::pair{112, 240}}) {
-        EXPECT_EQ(image.at(x, y), kWhite) << x << "," << y;
-    }
-    EXPECT_EQ(image.at(104, 224), kBlack) << "a circle leaves its square's corners";
-    EXPECT_EQ(image.at(121, 232), kBlack);
-    EXPECT_EQ(image.at(112, 241), kBlack);
-}
-
-struct ScaledScene {
-    double ratio;
-    Rect top_paddle;
-    Rect ball;
-    Rect bottom_paddle;
-};
-
-// Every edge lands on the device pixel its twips round to.
+// Every edge lands on the device pixel its twips round to; the paddles
+// are solid to their corners, and the ball is a disc that leaves its
+// square's corners black.
 TEST_F(X11RunnerWindowTest, TheStillSceneIsExactAtTheScreensScale)
 {
-    const ScaledScene scenes[] = {
+    const struct {
+        double ratio;
+        Rect top_paddle, ball, bottom_paddle;
+    } scenes[] = {
         {1.0, {80, 0, 145, 17}, {104, 224, 17, 17}, {80, 312, 145, 17}},
         {1.5, {120, 0, 218, 26}, {156, 336, 26, 26}, {120, 468, 218, 26}},
         {2.0, {160, 0, 290, 34}, {208, 448, 34, 34}, {160, 624, 290, 34}},
     };
-    const ScaledScene* scene = nullptr;
-    for (const ScaledScene& each : scenes) {
-        if (each.ratio == ratio()) scene = &each;
-    }
-    ASSERT_NE(scene, nullptr) << "no scene for the ratio " << ratio();
+    const auto scene = std::find_if(std::begin(scenes), std::end(scenes), [&](const auto& s) { return s.ratio == ratio(); });
+    ASSERT_NE(scene, std::end(scenes)) << "no scene for the ratio " << ratio();
     const X11Observer::Image image = shot();
     const int width = image.width;
     const int ball_rows = scene->bottom_paddle.y - scene->top_paddle.bottom();
@@ -100,6 +72,18 @@ TEST_F(X11RunnerWindowTest, TheStillSceneIsExactAtTheScreensScale)
     EXPECT_EQ(image.lit_box({0, scene->top_paddle.bottom(), width, ball_rows}), scene->ball);
     EXPECT_EQ(image.lit_box({0, scene->bottom_paddle.y, width, image.height - scene->bottom_paddle.y}),
         scene->bottom_paddle);
+    for (const Rect& paddle : {scene->top_paddle, scene->bottom_paddle}) {
+        for (const int x : {paddle.x, paddle.right() - 1}) {
+            for (const int y : {paddle.y, paddle.bottom() - 1}) EXPECT_EQ(image.at(x, y), kWhite) << x << "," << y;
+        }
+    }
+    const Rect& ball = scene->ball;
+    const int middle_x = ball.x + ball.width / 2, middle_y = ball.y + ball.height / 2;
+    for (const auto& [x, y] : {std::pair{middle_x, middle_y}, std::pair{ball.x, middle_y},
+             std::pair{ball.right() - 1, middle_y}, std::pair{middle_x, ball.y}, std::pair{middle_x, ball.bottom() - 1}}) {
+        EXPECT_EQ(image.at(x, y), kWhite) << x << "," << y;
+    }
+    EXPECT_EQ(image.at(ball.x, ball.y), kBlack) << "a circle leaves its square's corners";
 }
 
 // No pointer shows over the window, no frame of a window manager, and
@@ -128,23 +112,6 @@ TEST_F(X11RunnerWindowTest, RepaintsWhatMoved)
     EXPECT_EQ(image.at(112, 232), kBlack) << "the old place was not cleared";
     EXPECT_EQ(image.at(308, 232), kRed);
     EXPECT_EQ(image.at(300, 232), kWhite) << "the outline stays white";
-}
-
-// The serve puts the bottom paddle on the screen's bottom edge; the ball
-// waits for an arrow key, so the paddle stays where it was put.
-TEST(X11ServedRunnerWindowTest, TheBottomPaddleEndsOnTheScreensLastRow)
-{
-    X11Observer observer;
-    if (!observer.connected()) GTEST_SKIP() << "no X server";
-    SettingsRecord record;
-    record.NoAutoplay = -1;
-    PlayingRunner runner(record);
-    ASSERT_TRUE(runner.exposed());
-    runner.settle();
-    const X11Observer::Image image = observer.shot(screen::primary_monitor(runner.session->facts().monitors).geometry);
-    const Rect paddle = runner.view->scene().place_of(runner.form->BottomPaddle);
-    EXPECT_EQ(paddle.bottom(), image.height);
-    EXPECT_EQ(image.lit_box({0, paddle.y - 1, image.width, image.height - paddle.y + 1}), paddle);
 }
 
 }  // namespace
