@@ -40,7 +40,7 @@ TEST_F(X11RunnerInputTest, TheServedBottomPaddleEndsOnTheScreensLastRowAndArrowK
     EXPECT_TRUE(game.ends.empty());
 }
 
-// (The dead keys, which this server's keyboard lacks, are in keys_test.)
+// (The dead keys, which this server's keyboard lacks, are in keyboard_test.)
 TEST_F(X11RunnerInputTest, AClickOrAnyOtherKeyEndsTheRunnerTabAndModifiersIncluded)
 {
     constexpr int kClick = 0;
