@@ -1,8 +1,7 @@
 #pragma once
 
 #include "runtime/screen/geometry.h"
-
-#include <xcb/xcb.h>
+#include "runtime/screen/x11/connection.h"
 
 #include <cstdint>
 #include <string>
@@ -15,13 +14,10 @@ namespace pellavin::testing {
 class X11Observer {
 public:
     X11Observer();
-    ~X11Observer();
-    X11Observer(const X11Observer&) = delete;
-    X11Observer& operator=(const X11Observer&) = delete;
 
-    bool connected() const { return connection_ != nullptr; }
-    xcb_connection_t* get() const { return connection_; }
-    xcb_window_t root() const { return root_; }
+    bool connected() const { return x11_.connected(); }
+    xcb_connection_t* get() const { return x11_.get(); }
+    xcb_window_t root() const { return x11_.screen()->root; }
 
     // The screen's pixels, as shown now.
     struct Image {
@@ -62,8 +58,7 @@ private:
     uint8_t keycode_of(uint32_t keysym);
     xcb_atom_t atom(const std::string& name);
 
-    xcb_connection_t* connection_ = nullptr;
-    xcb_window_t root_ = XCB_WINDOW_NONE;
+    screen::X11Connection x11_;
 };
 
 }  // namespace pellavin::testing
