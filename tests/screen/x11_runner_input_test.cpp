@@ -84,14 +84,5 @@ TEST_F(X11RunnerInputTest, TheWheelNeverEndsTheRunnerNorClicksAndMovesWhenClicks
     }
 }
 
-TEST_F(X11RunnerInputTest, TheBallMovesOnTheTickClock)
-{
-    PlayingRunner& game = open({});
-    const float start_left = game.form->Ball.Left();
-    game.run_until([] { return false; }, std::chrono::milliseconds(200));  // about a dozen ticks at 64 Hz
-    EXPECT_LT(game.form->Ball.Left(), start_left);
-    EXPECT_GT(game.view->clock().ticks(), 0u);
-}
-
 }  // namespace
 }  // namespace pellavin::testing
