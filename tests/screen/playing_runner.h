@@ -22,17 +22,15 @@
 
 namespace pellavin::testing {
 
-// The real runner on the X server of DISPLAY, in this process: its form on
-// the X11 session, in a window of its own or in `given`, driven by the
-// real loop, with its settings in a directory of its own. Ending the
-// program is recorded instead.
+// The real runner on the X server of DISPLAY, in this process: its form in
+// a window of its own, driven by the real loop, with its settings in a
+// directory of its own. Ending the program is recorded instead.
 class PlayingRunner {
 public:
-    explicit PlayingRunner(const SettingsRecord& settings, std::optional<xcb_window_t> given = std::nullopt)
+    explicit PlayingRunner(const SettingsRecord& settings)
     {
         std::string problem;
-        session = given ? screen::X11Session::open_in(x11, *given, problem)
-                        : screen::X11Session::open(x11, "PellavinRun", problem);
+        session = screen::X11Session::open(x11, "PellavinRun", problem);
         if (!session) {
             ADD_FAILURE() << problem;
             return;
