@@ -129,20 +129,6 @@ std::vector<uint32_t> X11Observer::cardinals(xcb_window_t window, const std::str
     return std::vector<uint32_t>(values, values + xcb_get_property_value_length(reply.get()) / 4);
 }
 
-std::vector<xcb_window_t> X11Observer::windows_of(uint32_t pid)
-{
-    std::vector<xcb_window_t> windows;
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(get(), xcb_query_tree(get(), root()), nullptr));
-    if (!tree) return windows;
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-        if (cardinals(children[i], "_NET_WM_PID") == std::vector<uint32_t>{pid} && viewable(children[i])) {
-            windows.push_back(children[i]);
-        }
-    }
-    return windows;
-}
-
 screen::Rect X11Observer::geometry(xcb_window_t window)
 {
     Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(get(), xcb_get_geometry(get(), window), nullptr));

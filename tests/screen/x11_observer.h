@@ -39,13 +39,10 @@ public:
 
     // Whether the pointer image shows any pixel, where the pointer is now.
     bool pointer_shows();
-    // The top-level windows on the screen (mapped children of the root)
-    // whose _NET_WM_PID is `pid`.
-    std::vector<xcb_window_t> windows_of(uint32_t pid);
     // The window's place on the screen, and whether it is viewable.
     screen::Rect geometry(xcb_window_t window);
     bool viewable(xcb_window_t window);
-    // One 32-bit property's values, or its text.
+    // A property of 32-bit values.
     std::vector<uint32_t> cardinals(xcb_window_t window, const std::string& property);
     // Who holds the keyboard grab: a grab attempt of ours fails while one does.
     bool keyboard_grabbed_elsewhere();
