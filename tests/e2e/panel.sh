@@ -287,7 +287,8 @@ scenario_installed_for_a_user() {
   chown nobody:nogroup "$home" "$XDG_RUNTIME_DIR"
   touch "$e2e_tmp/installed"
   # The user's session as a login gives it; the watcher's minute is a second.
-  $unprivileged env HOME="$home" XDG_CONFIG_HOME="$config" PELLAVIN_IDLE_MINUTE_MS=1000 "$prefix/bin/Pellavin" 2>"$artifacts/Pellavin.stderr" &
+  $unprivileged env HOME="$home" XDG_CONFIG_HOME="$config" PELLAVIN_IDLE_MINUTE_MS=1000 "$prefix/bin/Pellavin" \
+    2>"$artifacts/Pellavin.stderr" &
   PID=$!
   e2e_pids="$e2e_pids $PID"
   focus=Option1
