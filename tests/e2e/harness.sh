@@ -93,6 +93,19 @@ app_dir() {
   echo "$dir"
 }
 
+# $unprivileged COMMAND...: runs the command as a user to whom file
+# permissions apply (nobody), when we are root; as ourselves otherwise.
+if [ "$(id -u)" -eq 0 ]; then unprivileged="setpriv --reuid=nobody --regid=nogroup --clear-groups --"; else
+  unprivileged=; fi
+
+# running PROGRAM: the pids of the processes that run that very file.
+running() {
+  for proc in /proc/[0-9]*; do
+    [ "$(readlink "$proc/exe" 2>/dev/null)" = "$1" ] && echo "${proc#/proc/}"
+  done
+  return 0
+}
+
 # start PATH [unprivileged]: starts a program, its stderr kept in
 # $artifacts/<name>.stderr; sets PID. "unprivileged" runs it as a user to
 # whom file permissions apply (nobody, when we are root), and who cannot
@@ -106,12 +119,8 @@ start() {
   if [ "${2:-}" = unprivileged ]; then
     mkdir -p "$e2e_tmp/unreachable"
     chmod 000 "$e2e_tmp/unreachable"
-    as_user=
-    if [ "$(id -u)" -eq 0 ]; then
-      chown nobody "$XDG_RUNTIME_DIR"
-      as_user="setpriv --reuid=nobody --regid=nogroup --clear-groups --"
-    fi
-    XDG_CONFIG_HOME=$e2e_tmp/unreachable/config $as_user "$1" 2>"$stderr" &
+    [ -z "$unprivileged" ] || chown nobody "$XDG_RUNTIME_DIR"
+    XDG_CONFIG_HOME=$e2e_tmp/unreachable/config $unprivileged "$1" 2>"$stderr" &
   else
     "$1" 2>"$stderr" &
   fi

@@ -27,12 +27,7 @@ mark() {
 since_mark() { echo $((($(now_ms) - MARK) / 1000)); }
 
 # runners DIR: the pids of the games running from that directory.
-runners() {
-  for proc in /proc/[0-9]*; do
-    [ "$(readlink "$proc/exe" 2>/dev/null)" = "$1/PellavinRun" ] && echo "${proc#/proc/}"
-  done
-  return 0
-}
+runners() { running "$1/PellavinRun"; }
 
 # no_game_until DIR SECONDS: none starts before SECONDS after the mark.
 no_game_until() {
@@ -121,16 +116,21 @@ scenario_input_pushes_back() {
   game_a_delay_after_mark "$dir" || return
 }
 
-# "Enable Screensaver" off, as the panel stores it: the watcher running
-# ends by itself, and one started with it off ends at once.
-scenario_switched_off() {
-  dir=$(idle_dir switched_off)
-  watch_in "$dir"
-  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return; }
-  record 0 0 0 1 0 1 | dd of="$dir/Settings.dat" conv=notrunc status=none
+# switch_off DIR: "Enable Screensaver" off, as the panel stores it, once
+# the watcher watches its settings: it ends by itself, saying why.
+switch_off() {
+  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return 1; }
+  record 0 0 0 1 0 1 | dd of="$1/Settings.dat" conv=notrunc status=none
   wait_exit "$WATCHER" || fail "the watcher went on with Enable Screensaver off"
   expect "its status" "${STATUS:-}" 0
   expect "what it says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
+}
+
+# Switched off, the watcher running ends, and one started with it off ends at once.
+scenario_switched_off() {
+  dir=$(idle_dir switched_off)
+  watch_in "$dir"
+  switch_off "$dir" || return
   watch_in "$dir"
   wait_exit "$WATCHER" || fail "a watcher started with Enable Screensaver off went on"
   expect "its status" "${STATUS:-}" 0
@@ -304,10 +304,7 @@ scenario_mutter_switched_off() {
   expect "the second watcher's status" "$status" 1
   expect "what it says" "$(grep -c 'is watching this session already' "$artifacts/second.stderr")" 1
   mutter_input Shift_L
-  record 0 0 0 1 0 1 | dd of="$dir/Settings.dat" conv=notrunc status=none
-  wait_exit "$WATCHER" || fail "the watcher went on with Enable Screensaver off"
-  expect "its status" "${STATUS:-}" 0
-  expect "what it says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
+  switch_off "$dir" || return
   no_game_until "$dir" $((minute + 2 * grace))
 }
 

@@ -31,9 +31,6 @@ the_box() {
   e2e_pids="$e2e_pids $HELPER"
 }
 
-# arguments PID: the arguments the process was started with, one a line.
-arguments() { tr '\0' '\n' <"/proc/$1/cmdline" | tail -n +2; }
-
 scenario_settings_directory() {
   start_failing_game directory || return
   the_box || return
@@ -42,7 +39,7 @@ scenario_settings_directory() {
   expect "the box is the helper beside the game" "$(readlink "/proc/$HELPER/exe")" "$DIR/PellavinMessageBox"
   expected=$(printf "16\nFailingGame\nRun-time error '75':\n\nPath/File access error\n\n%s: Is a directory" \
     "$DIR/Settings.dat")
-  expect "the box's style, title and text" "$(arguments "$HELPER")" "$expected"
+  expect "the box's style, title and text" "$(tr '\0' '\n' <"/proc/$HELPER/cmdline" | tail -n +2)" "$expected"
   expect "the error is on stderr too" "$(cat "$stderr")" \
     "FailingGame: Run-time error '75': Path/File access error ($DIR/Settings.dat: Is a directory)"
   # The game no longer holds the keyboard: the key reaches the box.

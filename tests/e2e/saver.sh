@@ -7,48 +7,24 @@
 set -eu
 . "$(dirname "$0")/harness.sh"
 
-if [ "$(id -u)" -eq 0 ]; then saver_user=nobody; else saver_user=$(id -un); fi
+as_saver_user() { $unprivileged env HOME="$e2e_tmp/home" "$@"; }
 
-as_saver_user() {
-  if [ "$(id -u)" -eq 0 ]; then
-    setpriv --reuid=nobody --regid=nogroup --clear-groups -- env HOME="$saver_home" "$@"
-  else
-    env HOME="$saver_home" "$@"
-  fi
-}
-
-# set_up NAME SETTINGS...: the programs in a directory the user can read,
-# with the given record; a home of the user's own; the user let onto the
-# X server. Sets dir.
-set_up() {
+# saver_in FRAMEWORK SETTINGS...: the programs in a directory the user can
+# read, with the given record; a home of the user's own; the user let onto
+# the X server; the framework started, with our game as its only saver,
+# and the game it starts found: sets dir and RUNNER, or fails.
+saver_in() {
   for tool in xscreensaver xscreensaver-command xsecurelock xhost; do
     command -v "$tool" >/dev/null 2>&1 || { fail "$tool is missing (scripts/install-deps installs it)"; return 1; }
   done
   dir=$(app_dir "$1")
-  shift
-  record "$@" >"$dir/Settings.dat"
+  record "$2" "$3" "$4" "$5" "$6" "$7" >"$dir/Settings.dat"
   chmod 644 "$dir/Settings.dat"
-  saver_home=$e2e_tmp/home
-  mkdir -p "$saver_home"
-  [ "$(id -u)" -ne 0 ] || chown nobody "$saver_home"
-  xhost "+si:localuser:$saver_user" >/dev/null
-}
-
-# the_runner: the game the framework started (the process of our copy of
-# it); sets RUNNER, or fails when none runs within ten seconds.
-runner_running() {
-  RUNNER=
-  for exe in /proc/[0-9]*/exe; do
-    if [ "$(readlink "$exe" 2>/dev/null)" = "$dir/PellavinRun" ]; then
-      pid=${exe#/proc/}
-      pid=${pid%/exe}
-      gone "$pid" || RUNNER=$pid
-    fi
-  done
-  [ -n "$RUNNER" ]
-}
-
-the_runner() {
+  mkdir -p "$e2e_tmp/home"
+  [ -z "$unprivileged" ] || chown nobody "$e2e_tmp/home"
+  xhost "+si:localuser:$(as_saver_user id -un)" >/dev/null
+  "start_$1" || return
+  runner_running() { RUNNER=$(running "$dir/PellavinRun" | head -n 1) && [ -n "$RUNNER" ]; }
   wait_until runner_running || { fail "the framework started no game"; return 1; }
   e2e_pids="$e2e_pids $RUNNER"
 }
@@ -83,7 +59,7 @@ expect_gone_within_a_second() {
 
 start_xscreensaver() {
   # One saver, ours, without fades or a lock.
-  cat >"$saver_home/.xscreensaver" <<END
+  cat >"$e2e_tmp/home/.xscreensaver" <<END
 mode:		one
 selected:	0
 lock:		False
@@ -101,24 +77,24 @@ END
   as_saver_user xscreensaver-command -activate >/dev/null
 }
 
+# Unlocking asks no password here: any key, and the lock lets go.
+start_xsecurelock() {
+  printf '#!/bin/sh\nexit 0\n' >"$e2e_tmp/auth_any_key"
+  chmod 755 "$e2e_tmp/auth_any_key"
+  as_saver_user env XSECURELOCK_SAVER="$dir/PellavinRun" XSECURELOCK_AUTH="$e2e_tmp/auth_any_key" \
+    xsecurelock >"$artifacts/xsecurelock.log" 2>&1 &
+  e2e_pids="$e2e_pids $!"
+}
+
 scenario_xscreensaver() {
-  set_up xscreensaver 0 0 0 10 0 0 || return
-  start_xscreensaver || return
-  the_runner || return
+  saver_in xscreensaver 0 0 0 10 0 0 || return
   expect_playing_in_framework xscreensaver
   as_saver_user xscreensaver-command -deactivate >/dev/null
   expect_gone_within_a_second "deactivation"
 }
 
 scenario_xsecurelock() {
-  set_up xsecurelock 0 0 0 10 0 0 || return
-  # Unlocking asks no password here: any key, and the lock lets go.
-  printf '#!/bin/sh\nexit 0\n' >"$e2e_tmp/auth_any_key"
-  chmod 755 "$e2e_tmp/auth_any_key"
-  as_saver_user env XSECURELOCK_SAVER="$dir/PellavinRun" XSECURELOCK_AUTH="$e2e_tmp/auth_any_key" \
-    xsecurelock >"$artifacts/xsecurelock.log" 2>&1 &
-  e2e_pids="$e2e_pids $!"
-  the_runner || return
+  saver_in xsecurelock 0 0 0 10 0 0 || return
   expect_playing_in_framework xsecurelock
   key x
   expect_gone_within_a_second "the unlock"
@@ -128,9 +104,7 @@ scenario_xsecurelock() {
 # which keeps the keyboard, never passes on: the saver shows the top paddle
 # steering onto the waiting ball, and plays on.
 scenario_manual_play() {
-  set_up manual 0 -1 0 10 0 0 || return
-  start_xscreensaver || return
-  the_runner || return
+  saver_in xscreensaver 0 -1 0 10 0 0 || return
   waits() { [ "$(box "$1" 1920 1080 0 0)" = 192x1080+33+0 ]; }
   png=$(shot_when manual-waiting waits)
   expect "the top paddle over the waiting ball, the bottom paddle below" "$(box "$png" 1920 1080 0 0)" 192x1080+33+0

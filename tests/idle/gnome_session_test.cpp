@@ -30,7 +30,6 @@ public:
     enum class Mode { Answers, Stalled, NoSuchObject, RefusesWatches };
 
     StandIn(const char* name, Mode mode)
-        : mode_(mode)
     {
         EXPECT_GE(sd_bus_open_user(&bus_), 0);
         if (mode == Mode::Answers) {
@@ -106,7 +105,6 @@ private:
         SD_BUS_VTABLE_END,
     };
 
-    Mode mode_;
     sd_bus* bus_ = nullptr;
     std::thread thread_;
     std::atomic<bool> stop_ = false;

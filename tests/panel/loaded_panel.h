@@ -1,15 +1,29 @@
 #pragma once
 
 #include "panel/form1.h"
-#include "tests/panel/fake_screensaver.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/scripted_random.h"
 #include "tests/support/temp_dir.h"
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace pellavin::panel {
+
+// Records each turn of the session's screensaver switch, and answers with
+// scripted problems.
+struct FakeScreensaver final : ScreensaverSwitch {
+    std::vector<bool> turns;
+    std::vector<std::string> problems;
+
+    std::vector<std::string> set_enabled(bool enabled) override
+    {
+        turns.push_back(enabled);
+        return problems;
+    }
+};
 
 // A control panel standing in `directory`, loaded from the settings file
 // there after `stored` was written to it (when there is one).

@@ -1,7 +1,7 @@
 #include "panel/form1.h"
 #include "runtime/qt/form_window.h"
 #include "runtime/qt/qt_platform.h"
-#include "tests/panel/fake_screensaver.h"
+#include "tests/panel/loaded_panel.h"
 #include "tests/support/directory_platform.h"
 #include "tests/support/temp_dir.h"
 

@@ -123,25 +123,22 @@ TEST(SessionScreensaver, WhatCannotBeDoneIsSaidWithItsPath)
     testing::give_to_unprivileged_user(panel.real.string());
     fs::create_directory(panel.config);
     testing::give_to_unprivileged_user(panel.config.string());
+    const auto problem = [&](bool enabled) {
+        return testing::seen_as_unprivileged_user([&] {
+            SessionScreensaver screensaver(panel.real.string(), panel.config.string());
+            const std::vector<std::string> problems = screensaver.set_enabled(enabled);
+            return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problems";
+        });
+    };
     chmod(panel.config.c_str(), 0555);
-    const std::string on = testing::seen_as_unprivileged_user([&] {
-        SessionScreensaver screensaver(panel.real.string(), panel.config.string());
-        const std::vector<std::string> problems = screensaver.set_enabled(true);
-        return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problems";
-    });
-    EXPECT_EQ(on, (panel.config / "autostart").string() + ": Permission denied");
+    EXPECT_EQ(problem(true), (panel.config / "autostart").string() + ": Permission denied");
     EXPECT_EQ(panel.starts(1).size(), 1u) << "the watcher did not start for this session";
 
     chmod(panel.config.c_str(), 0755);
     fs::create_directory(panel.config / "autostart");
     testing::write_file(panel.entry.string(), "");
     chmod(panel.entry.c_str(), 0000);
-    const std::string off = testing::seen_as_unprivileged_user([&] {
-        SessionScreensaver screensaver(panel.real.string(), panel.config.string());
-        const std::vector<std::string> problems = screensaver.set_enabled(false);
-        return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problems";
-    });
-    EXPECT_EQ(off, panel.entry.string() + ": Permission denied");
+    EXPECT_EQ(problem(false), panel.entry.string() + ": Permission denied");
 }
 
 }  // namespace

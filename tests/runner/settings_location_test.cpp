@@ -40,7 +40,9 @@ struct Tree {
     ~Tree()
     {
         for (const char* locked : {"home", ""}) chmod(at(locked).c_str(), 0755);
-        for (const std::string& name : entries()) fs::permissions(at(name), fs::perms::owner_all, fs::perm_options::add);
+        for (const auto& entry : fs::recursive_directory_iterator(root.path())) {
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
+        }
     }
 
     std::string at(const std::string& relative) const { return root.file(relative); }
@@ -57,19 +59,16 @@ struct Tree {
         chmod(at(node.path).c_str(), node.mode);
     }
 
-    std::string entries_text() const
-    {
-        std::string text;
-        for (const std::string& name : entries()) text += " " + name;
-        return text;
-    }
-    std::set<std::string> entries() const
+    // What the tree holds, as " a a/b c", in order.
+    std::string entries() const
     {
         std::set<std::string> names;
         for (const auto& entry : fs::recursive_directory_iterator(root.path())) {
             names.insert(fs::relative(entry.path(), root.path()).string());
         }
-        return names;
+        std::string text;
+        for (const std::string& name : names) text += " " + name;
+        return text;
     }
     std::string relative(std::string text) const
     {
@@ -144,11 +143,11 @@ TEST(SettingsLocation, EachUserReadsAndStoresTheFileTheirInstallationAllows)
         };
         const auto reads = [&] { return delay([&] { return file().Load(); }); };
 
-        const std::string before = tree.entries_text();
+        const std::string before = tree.entries();
         EXPECT_EQ(as_seen([&] { return tree.relative(file().path()); }), c.path) << c.name;
         EXPECT_EQ(as_seen([&] { return delay([&] { return file().LoadExisting(); }); }), c.watcher_reads) << c.name;
         EXPECT_EQ(as_seen(reads), c.reads) << c.name;
-        EXPECT_EQ(tree.entries_text(), before + c.loads_made) << c.name << ": what the loads made";
+        EXPECT_EQ(tree.entries(), before + c.loads_made) << c.name << ": what the loads made";
 
         SettingsRecord edited;
         edited.DelayMinutes = 45;

@@ -6,37 +6,19 @@
 #include <xcb/xfixes.h>
 #include <xcb/xtest.h>
 
-#include <cstdlib>
-#include <memory>
-
 namespace pellavin::testing {
-namespace {
 
 using screen::Reply;
 
-constexpr uint32_t kAllPlanes = ~0u;
-
-}  // namespace
-
 X11Observer::X11Observer()
 {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return;
+    if (connected()) {
+        Reply<xcb_xfixes_query_version_reply_t>(
+            xcb_xfixes_query_version_reply(get(), xcb_xfixes_query_version(get(), 4, 0), nullptr));
     }
-    connection_ = connection;
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    Reply<xcb_xfixes_query_version_reply_t>(
-        xcb_xfixes_query_version_reply(connection_, xcb_xfixes_query_version(connection_, 4, 0), nullptr));
 }
 
-X11Observer::~X11Observer()
-{
-    if (connection_ != nullptr) xcb_disconnect(connection_);
-}
-
-void X11Observer::sync() { Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)); }
+void X11Observer::sync() { Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(get(), xcb_get_input_focus(get()), nullptr)); }
 
 screen::Rect X11Observer::Image::lit_box(const screen::Rect& area) const
 {
@@ -58,10 +40,10 @@ screen::Rect X11Observer::Image::lit_box(const screen::Rect& area) const
 X11Observer::Image X11Observer::shot(const screen::Rect& area)
 {
     Image image;
-    Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(connection_,
-        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<int16_t>(area.x),
+    Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(get(),
+        xcb_get_image(get(), XCB_IMAGE_FORMAT_Z_PIXMAP, root(), static_cast<int16_t>(area.x),
             static_cast<int16_t>(area.y), static_cast<uint16_t>(area.width), static_cast<uint16_t>(area.height),
-            kAllPlanes),
+            ~0u),  // all planes
         nullptr));
     if (!reply) return image;
     image.width = area.width;
@@ -77,10 +59,10 @@ X11Observer::Image X11Observer::shot(const screen::Rect& area)
 
 uint8_t X11Observer::keycode_of(uint32_t keysym)
 {
-    const xcb_setup_t* setup = xcb_get_setup(connection_);
+    const xcb_setup_t* setup = xcb_get_setup(get());
     const uint8_t count = setup->max_keycode - setup->min_keycode + 1;
     Reply<xcb_get_keyboard_mapping_reply_t> map(xcb_get_keyboard_mapping_reply(
-        connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, count), nullptr));
+        get(), xcb_get_keyboard_mapping(get(), setup->min_keycode, count), nullptr));
     if (!map) return 0;
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
     for (int key = 0; key < count; ++key) {
@@ -91,7 +73,7 @@ uint8_t X11Observer::keycode_of(uint32_t keysym)
 
 void X11Observer::key(uint32_t keysym, bool press)
 {
-    xcb_test_fake_input(connection_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode_of(keysym), XCB_CURRENT_TIME,
+    xcb_test_fake_input(get(), press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode_of(keysym), XCB_CURRENT_TIME,
         XCB_WINDOW_NONE, 0, 0, 0);
     sync();
 }
@@ -104,29 +86,24 @@ void X11Observer::tap(uint32_t keysym)
 
 void X11Observer::move_pointer(int x, int y)
 {
-    xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_, static_cast<int16_t>(x),
+    xcb_test_fake_input(get(), XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root(), static_cast<int16_t>(x),
         static_cast<int16_t>(y), 0);
     sync();
 }
 
-void X11Observer::button(uint8_t button, bool press)
-{
-    xcb_test_fake_input(connection_, press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME,
-        XCB_WINDOW_NONE, 0, 0, 0);
-    sync();
-}
-
-void X11Observer::click(int x, int y, uint8_t number)
+void X11Observer::click(int x, int y, uint8_t button)
 {
     move_pointer(x, y);
-    button(number, true);
-    button(number, false);
+    for (const uint8_t type : {XCB_BUTTON_PRESS, XCB_BUTTON_RELEASE}) {
+        xcb_test_fake_input(get(), type, button, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
+        sync();
+    }
 }
 
 bool X11Observer::pointer_shows()
 {
     Reply<xcb_xfixes_get_cursor_image_reply_t> cursor(
-        xcb_xfixes_get_cursor_image_reply(connection_, xcb_xfixes_get_cursor_image(connection_), nullptr));
+        xcb_xfixes_get_cursor_image_reply(get(), xcb_xfixes_get_cursor_image(get()), nullptr));
     if (!cursor) return true;
     const uint32_t* pixels = xcb_xfixes_get_cursor_image_cursor_image(cursor.get());
     const int count = xcb_xfixes_get_cursor_image_cursor_image_length(cursor.get());
@@ -139,36 +116,22 @@ bool X11Observer::pointer_shows()
 xcb_atom_t X11Observer::atom(const std::string& name)
 {
     Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection_, xcb_intern_atom(connection_, 1, static_cast<uint16_t>(name.size()), name.c_str()), nullptr));
+        get(), xcb_intern_atom(get(), 1, static_cast<uint16_t>(name.size()), name.c_str()), nullptr));
     return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
 std::vector<uint32_t> X11Observer::cardinals(xcb_window_t window, const std::string& property)
 {
     Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        connection_, xcb_get_property(connection_, 0, window, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr));
+        get(), xcb_get_property(get(), 0, window, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr));
     if (!reply || reply->format != 32) return {};
     const auto* values = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
     return std::vector<uint32_t>(values, values + xcb_get_property_value_length(reply.get()) / 4);
 }
 
-std::vector<xcb_window_t> X11Observer::windows_of(uint32_t pid)
-{
-    std::vector<xcb_window_t> windows;
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
-    if (!tree) return windows;
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-        if (cardinals(children[i], "_NET_WM_PID") == std::vector<uint32_t>{pid} && viewable(children[i])) {
-            windows.push_back(children[i]);
-        }
-    }
-    return windows;
-}
-
 screen::Rect X11Observer::geometry(xcb_window_t window)
 {
-    Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+    Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(get(), xcb_get_geometry(get(), window), nullptr));
     if (!reply) return {};
     return {reply->x, reply->y, reply->width, reply->height};
 }
@@ -176,14 +139,14 @@ screen::Rect X11Observer::geometry(xcb_window_t window)
 bool X11Observer::viewable(xcb_window_t window)
 {
     Reply<xcb_get_window_attributes_reply_t> reply(
-        xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr));
+        xcb_get_window_attributes_reply(get(), xcb_get_window_attributes(get(), window), nullptr));
     return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
 double X11Observer::dpi()
 {
-    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_,
-        xcb_get_property(connection_, 0, root_, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr));
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(get(),
+        xcb_get_property(get(), 0, root(), XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr));
     if (!reply) return 96.0;
     const std::string_view text(static_cast<const char*>(xcb_get_property_value(reply.get())),
         static_cast<size_t>(xcb_get_property_value_length(reply.get())));
@@ -192,10 +155,10 @@ double X11Observer::dpi()
 
 bool X11Observer::keyboard_grabbed_elsewhere()
 {
-    Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(connection_,
-        xcb_grab_keyboard(connection_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
+    Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(get(),
+        xcb_grab_keyboard(get(), 0, root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
     const bool elsewhere = !reply || reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
-    if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) xcb_ungrab_keyboard(connection_, XCB_CURRENT_TIME);
+    if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) xcb_ungrab_keyboard(get(), XCB_CURRENT_TIME);
     sync();
     return elsewhere;
 }

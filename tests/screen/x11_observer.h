@@ -1,8 +1,7 @@
 #pragma once
 
 #include "runtime/screen/geometry.h"
-
-#include <xcb/xcb.h>
+#include "runtime/screen/x11/connection.h"
 
 #include <cstdint>
 #include <string>
@@ -15,13 +14,10 @@ namespace pellavin::testing {
 class X11Observer {
 public:
     X11Observer();
-    ~X11Observer();
-    X11Observer(const X11Observer&) = delete;
-    X11Observer& operator=(const X11Observer&) = delete;
 
-    bool connected() const { return connection_ != nullptr; }
-    xcb_connection_t* get() const { return connection_; }
-    xcb_window_t root() const { return root_; }
+    bool connected() const { return x11_.connected(); }
+    xcb_connection_t* get() const { return x11_.get(); }
+    xcb_window_t root() const { return x11_.screen()->root; }
 
     // The screen's pixels, as shown now.
     struct Image {
@@ -37,20 +33,16 @@ public:
     // A key pressed or released (XTEST), by its key symbol in the server's map.
     void key(uint32_t keysym, bool press);
     void tap(uint32_t keysym);
-    // The pointer moved to (x, y) of the screen; a button pressed or released.
+    // The pointer moved to (x, y) of the screen; a button pressed and released there.
     void move_pointer(int x, int y);
-    void button(uint8_t button, bool press);
     void click(int x, int y, uint8_t button = 1);
 
     // Whether the pointer image shows any pixel, where the pointer is now.
     bool pointer_shows();
-    // The top-level windows on the screen (mapped children of the root)
-    // whose _NET_WM_PID is `pid`.
-    std::vector<xcb_window_t> windows_of(uint32_t pid);
     // The window's place on the screen, and whether it is viewable.
     screen::Rect geometry(xcb_window_t window);
     bool viewable(xcb_window_t window);
-    // One 32-bit property's values, or its text.
+    // A property of 32-bit values.
     std::vector<uint32_t> cardinals(xcb_window_t window, const std::string& property);
     // Who holds the keyboard grab: a grab attempt of ours fails while one does.
     bool keyboard_grabbed_elsewhere();
@@ -63,8 +55,7 @@ private:
     uint8_t keycode_of(uint32_t keysym);
     xcb_atom_t atom(const std::string& name);
 
-    xcb_connection_t* connection_ = nullptr;
-    xcb_window_t root_ = XCB_WINDOW_NONE;
+    screen::X11Connection x11_;
 };
 
 }  // namespace pellavin::testing

@@ -12,20 +12,13 @@ namespace {
 
 using namespace pellavin;
 
-runtime::FormDesign game_design()
-{
-    runtime::FormDesign d;
-    d.border_style = runtime::BorderStyle::None;
-    d.start_up_position = runtime::StartUpPosition::Manual;
-    d.mouse_pointer = runtime::MousePointer::Invisible;
-    d.client = {0, 0, 10035, 5940};
-    return d;
-}
-
 class FailingGame final : public runtime::Form {
 public:
     FailingGame(runtime::Platform& platform, runtime::RandomSequence& random)
-        : Form(platform, random, game_design())
+        : Form(platform, random,
+              {.caption = "", .border_style = runtime::BorderStyle::None,
+                  .start_up_position = runtime::StartUpPosition::Manual,
+                  .mouse_pointer = runtime::MousePointer::Invisible, .client = {0, 0, 10035, 5940}})
         , Tick(*this, "Tick", nullptr, 1)
         , Ball(*this, "Ball", {1560, 3360, 255, 255}, runtime::ShapeKind::Circle)
     {

@@ -3,8 +3,8 @@
 needs a whole login session): it owns org.gnome.SessionManager and answers
 IsInhibited as gnome-session does, for one inhibitor that holds idleness
 (flag 8) from the start. SIGUSR1 removes it, with InhibitorRemoved, as a
-player that ends its film does; SIGUSR2 adds it again, with InhibitorAdded.
-Says "inhibited" or "released" on stdout at each change.
+player that ends its film does. Says "inhibited" or "released" on stdout
+at each change.
 """
 import signal
 import sys
@@ -52,7 +52,6 @@ def main():
     Gio.bus_own_name_on_connection(connection, "org.gnome.SessionManager", Gio.BusNameOwnerFlags.NONE,
                                    acquired, lambda *_: sys.exit("session_manager: the name is taken"))
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1, set_inhibited, connection, False)
-    GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR2, set_inhibited, connection, True)
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
     loop.run()
 
