@@ -36,8 +36,9 @@ scene() {
 }
 served_scene="top 17x17+104+224 145x17+80+1063"
 
-# mutter: full screen, the pointer hidden over it, an arrow held down comes
-# again at mutter's rate (33 a second after 500 ms), another key ends it.
+# mutter: full screen, the pointer hidden over it, a key ends it. (A held
+# arrow's repeats, which the game makes itself at the seat's rate,
+# wayland.sh's arrow_held sees on sway.)
 scenario_mutter() {
   start_mutter_nested || skip "mutter cannot run here (scripts/install-deps installs it)"
   start_game mutter
@@ -48,14 +49,6 @@ scenario_mutter() {
   if shows_black_screen "$png"; then echo "ok: black"; else fail "the desktop shows through: $png"; fi
   if wait_until pointer_hidden "$stderr"; then echo "ok: the game hides the pointer"; else
     fail "the game left the pointer showing: $stderr"; fi
-  xdotool keydown Right
-  sleep 1
-  xdotool keyup Right
-  pushed=$(box "$(shot held)" 1920 17 0 1063)
-  # One push is 1000 twips, 66.7 pixels: more than two show the repeats.
-  if echo "$pushed" | awk -F'[x+]' '{ exit !($1 == 145 && $4 == 1063 && $3 > 280) }'; then
-    echo "ok: the held arrow came again ($pushed)"; else
-    fail "the held arrow did not come again: $pushed"; fi
   xdotool key x
   expect_ended "a key" "$PID"
 }

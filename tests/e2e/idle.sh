@@ -116,25 +116,20 @@ scenario_input_pushes_back() {
   game_a_delay_after_mark "$dir" || return
 }
 
-# switch_off DIR: "Enable Screensaver" off, as the panel stores it, once
-# the watcher watches its settings: it ends by itself, saying why.
-switch_off() {
-  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return 1; }
-  record 0 0 0 1 0 1 | dd of="$1/Settings.dat" conv=notrunc status=none
-  wait_exit "$WATCHER" || fail "the watcher went on with Enable Screensaver off"
-  expect "its status" "${STATUS:-}" 0
-  expect "what it says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
-}
-
-# Switched off, the watcher running ends, and one started with it off ends at once.
+# "Enable Screensaver" switched off, as the panel stores it, once the
+# watcher watches its settings: it ends by itself, saying why; one started
+# with it off ends at once.
 scenario_switched_off() {
   dir=$(idle_dir switched_off)
   watch_in "$dir"
-  switch_off "$dir" || return
-  watch_in "$dir"
-  wait_exit "$WATCHER" || fail "a watcher started with Enable Screensaver off went on"
-  expect "its status" "${STATUS:-}" 0
-  expect "what that one says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
+  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return; }
+  record 0 0 0 1 0 1 | dd of="$dir/Settings.dat" conv=notrunc status=none
+  for when in running started; do
+    wait_exit "$WATCHER" || fail "a watcher $when with Enable Screensaver off went on"
+    expect "its status" "${STATUS:-}" 0
+    expect "what it says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
+    [ "$when" = started ] || watch_in "$dir"
+  done
   expect "no game" "$(runners "$dir")" ""
   expect "Settings.dat as written, untouched" "$(bytes "$dir/Settings.dat")" "00 00 00 00 00 00 01 00 00 00 01 00"
 }
@@ -257,10 +252,6 @@ scenario_sway() {
 # its own; input through its remote desktop interface.
 desktop_tools=$(dirname "$0")/tools
 
-in_mutter() {
-  start_mutter || { fail "mutter did not start (scripts/install-deps installs it)"; return 1; }
-}
-
 mutter_input() {
   as_desktop_user /usr/bin/python3 "$desktop_tools/mutter_input.py" "$@" || fail "no input reached mutter"
   MARK=$(now_ms)
@@ -273,14 +264,20 @@ watch_in_desktop() {
   e2e_pids="$e2e_pids $WATCHER"
 }
 
-# A game a delay after input, on mutter's idle monitor; a key ends it, and
-# the next comes a full delay after the key; mutter ending ends the watcher.
+# A game a delay after input, on mutter's idle monitor; a second watcher
+# in the session is refused; a key ends the game, and the next comes a full
+# delay after the key; mutter ending ends the watcher. (Switched off, a
+# watcher ends the same way in every session: switched_off.)
 scenario_mutter() {
-  in_mutter || return
+  start_mutter || { fail "mutter did not start (scripts/install-deps installs it)"; return; }
   dir=$(idle_dir mutter)
   watch_in_desktop "$dir"
   mutter_input Shift_L
   game_a_delay_after_mark "$dir" || return
+  status=0
+  as_desktop_user "$dir/PellavinIdle" 2>"$artifacts/second.stderr" || status=$?
+  expect "the second watcher's status" "$status" 1
+  expect "what it says" "$(grep -c 'is watching this session already' "$artifacts/second.stderr")" 1
   mutter_input x
   wait_gone "$GAME" || fail "a key did not end the game"
   game_a_delay_after_mark "$dir" || return
@@ -291,27 +288,10 @@ scenario_mutter() {
   expect "that the session ended" "$(grep -c '^PellavinIdle: the session has ended$' "$artifacts/PellavinIdle.stderr")" 1
 }
 
-# On mutter, a second watcher in the session is refused; "Enable
-# Screensaver" switched off, as the panel stores it, ends the one running,
-# and no game comes.
-scenario_mutter_switched_off() {
-  in_mutter || return
-  dir=$(idle_dir mutter_switched_off)
-  watch_in_desktop "$dir"
-  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return; }
-  status=0
-  as_desktop_user "$dir/PellavinIdle" 2>"$artifacts/second.stderr" || status=$?
-  expect "the second watcher's status" "$status" 1
-  expect "what it says" "$(grep -c 'is watching this session already' "$artifacts/second.stderr")" 1
-  mutter_input Shift_L
-  switch_off "$dir" || return
-  no_game_until "$dir" $((minute + 2 * grace))
-}
-
 # GNOME's session manager (a stand-in) inhibits idleness: no game; once the
 # inhibitor goes, a game a full delay later.
 scenario_mutter_inhibited() {
-  in_mutter || return
+  start_mutter || { fail "mutter did not start (scripts/install-deps installs it)"; return; }
   dir=$(idle_dir mutter_inhibited)
   spawn_as_desktop_user /usr/bin/python3 "$desktop_tools/session_manager.py" >"$artifacts/session_manager.out" 2>&1
   manager=$SPAWNED
@@ -327,26 +307,21 @@ scenario_mutter_inhibited() {
 }
 
 # KDE's compositor, KWin (both idle protocols; no input device, so the
-# delay counts from the watcher's start): a game a delay later, full
-# screen by its screenshot (the paddles at the top and bottom edges).
+# delay counts from the watcher's start): a game a delay later. (How the
+# game shows on KWin, gnome_kde.sh sees.)
 scenario_kwin() {
-  export KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1
   start_kwin || { fail "KWin did not start (scripts/install-deps installs kwin-wayland)"; return; }
   dir=$(idle_dir kwin)
   watch_in_desktop "$dir"
   MARK=$(now_ms)
   game_a_delay_after_mark "$dir" || return
-  sleep 1  # for the game to draw
-  as_desktop_user /usr/bin/python3 "$desktop_tools/kwin_screenshot.py" "$XDG_RUNTIME_DIR/shot.ppm" &&
-    convert "$XDG_RUNTIME_DIR/shot.ppm" "$artifacts/kwin_on_time.png" || { fail "no screenshot of KWin"; return; }
-  expect "what is not black spans the screen's height" "$(box "$artifacts/kwin_on_time.png" 1920 1080 0 0 | sed 's/^[0-9]*x//; s/+[0-9]*+/ /')" "1080 0"
   kill "$COMPOSITOR_PID"
   wait_exit "$WATCHER" || fail "the watcher outlived KWin"
   expect "status when KWin ended" "$STATUS" 0
 }
 
 scenarios="comes_on input_pushes_back switched_off suspended preview_running one_per_session no_idle_protocol sway
-  mutter mutter_switched_off mutter_inhibited kwin"
+  mutter mutter_inhibited kwin"
 
 # Every scenario at once, each its own process on its own server: they
 # spend most of their time waiting for minutes to pass.

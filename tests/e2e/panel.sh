@@ -295,7 +295,6 @@ scenario_installed_for_a_user() {
   DIALOG=$(window_of "$PID" "$dialog_title")
   [ -n "$DIALOG" ] || { fail "the dialog did not show: $(cat "$artifacts/Pellavin.stderr")"; return; }
   expect "no message with the dialog" "$(showing Pellavin)" ""
-  expect_dialog_whole installed
   watchers() { running "$programs/PellavinIdle"; }
   watching() { [ "$(watchers | wc -l)" -eq "$1" ]; }
 
@@ -309,7 +308,6 @@ scenario_installed_for_a_user() {
   wait_until holds "$own" "$saved" || true
   expect "Save stores into the user's own file" "$(bytes "$own")" "$saved"
   expect "in a directory of their own" "$(stat -c '%U %a' "$config/pellavin")" "nobody 700"
-  expect "the autostart entry is valid" "$(desktop-file-validate "$entry" 2>&1)" ""
   expect "and starts the installed watcher" "$(grep '^Exec=' "$entry")" "Exec=\"$programs/PellavinIdle\""
   wait_until watching 1 || fail "Save started no watcher"
   press Command2

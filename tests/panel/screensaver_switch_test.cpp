@@ -19,11 +19,11 @@ using testing::read_file;
 using testing::TempDir;
 using namespace std::chrono_literals;
 
-// A stand-in watcher: each start adds a line "path|parent|session|pid" to
+// A stand-in watcher: each start adds a line "parent session pid path" to
 // `started` beside it.
 constexpr char kStandIn[] = R"(#!/bin/sh
 read -r pid comm state parent group session rest </proc/$$/stat
-echo "$0|$parent|$session|$$" >>"$(dirname "$0")/started"
+echo "$parent $session $$ $0" >>"$(dirname "$0")/started"
 )";
 
 // The panel's directory, named as awkwardly as a path can be, holding a
@@ -58,14 +58,6 @@ struct Installation {
     }
 };
 
-std::vector<std::string> fields(const std::string& line)
-{
-    std::vector<std::string> parts;
-    std::istringstream text(line);
-    for (std::string part; std::getline(text, part, '|');) parts.push_back(part);
-    return parts;
-}
-
 // On: an entry that a desktop accepts and that starts this very watcher,
 // and the watcher started now in a session of its own, as no child of the
 // panel. Off: the entry goes; one for another watcher stays.
@@ -77,11 +69,12 @@ TEST(SessionScreensaver, OnGivesTheSessionAnEntryAndARunningWatcherAndOffTakesTh
 
     const std::vector<std::string> started = panel.starts(1);
     ASSERT_EQ(started.size(), 1u);
-    const std::vector<std::string> start = fields(started[0]);
-    ASSERT_EQ(start.size(), 4u);
-    EXPECT_EQ(start[0], panel.watcher);
-    EXPECT_NE(start[1], std::to_string(getpid())) << "the watcher is the panel's child";
-    EXPECT_EQ(start[2], start[3]) << "the watcher shares the panel's session";
+    std::istringstream start(started[0]);
+    pid_t parent = 0, session = 0, pid = 0;
+    start >> parent >> session >> pid;
+    EXPECT_EQ(started[0].substr(started[0].find('/')), panel.watcher);
+    EXPECT_NE(parent, getpid()) << "the watcher is the panel's child";
+    EXPECT_EQ(session, pid) << "the watcher shares the panel's session";
 
     ASSERT_TRUE(fs::exists(panel.entry));
     struct stat made {};
@@ -95,7 +88,7 @@ TEST(SessionScreensaver, OnGivesTheSessionAnEntryAndARunningWatcherAndOffTakesTh
     testing::run_to_end({"gio", "launch", panel.entry.string()});
     const std::vector<std::string> launched = panel.starts(2);
     ASSERT_EQ(launched.size(), 2u);
-    EXPECT_EQ(fields(launched[1])[0], panel.watcher);
+    EXPECT_EQ(launched[1].substr(launched[1].find('/')), panel.watcher);
 
     EXPECT_EQ(screensaver.set_enabled(false), std::vector<std::string>{});
     EXPECT_FALSE(fs::exists(panel.entry));

@@ -30,7 +30,8 @@ struct Expected {
 };
 
 // The ball and the paddles as the X server draws them: a white outline on
-// the figure's outermost pixels, the fill inside it, and nothing beyond.
+// the figure's outermost pixels, the fill inside it, and nothing beyond;
+// partly off the picture, the part in it.
 TEST(PixelCanvas, ShapesCoverTheirPixelsAsTheXServerDrawsThem)
 {
     Picture ball;
@@ -39,6 +40,9 @@ TEST(PixelCanvas, ShapesCoverTheirPixelsAsTheXServerDrawsThem)
     paddle.canvas.draw_rectangle({4, 2, 145, 17}, Rgb{255, 0, 0}, Rgb{255, 255, 255});
     Picture outline;
     outline.canvas.draw_circle({4, 2, 17, 17}, std::nullopt, Rgb{255, 255, 255});
+    Picture off;
+    off.canvas.draw_rectangle({-10, -5, 200, 20}, Rgb{255, 0, 0}, Rgb{255, 255, 255});
+    off.canvas.draw_circle({150, 30, 17, 17}, Rgb{255, 255, 255}, Rgb{255, 255, 255});
     const std::pair<const Picture*, Expected> cases[] = {
         {&ball, {12, 10, kRed, "the ball's middle, filled"}},
         {&ball, {4, 10, kWhite, "its leftmost pixel, the outline"}},
@@ -56,21 +60,14 @@ TEST(PixelCanvas, ShapesCoverTheirPixelsAsTheXServerDrawsThem)
         {&paddle, {149, 10, kNothing, "nothing right of it"}},
         {&outline, {12, 10, kNothing, "no fill: only the outline"}},
         {&outline, {4, 10, kWhite, "which stays"}},
+        {&off, {0, 0, kRed, "a paddle's outline off the picture"}},
+        {&off, {0, 14, kWhite, "its bottom edge on it"}},
+        {&off, {Picture::kWidth - 1, 0, kRed, "its fill to the picture's right edge"}},
+        {&off, {158, 38, kWhite, "a ball's part in the corner"}},
     };
     for (const auto& [picture, expected] : cases) {
         EXPECT_EQ(picture->at(expected.x, expected.y), expected.value) << expected.what;
     }
-}
-
-TEST(PixelCanvas, AShapePartlyOffThePictureDrawsItsPartInIt)
-{
-    Picture picture;
-    picture.canvas.draw_rectangle({-10, -5, 200, 20}, Rgb{255, 0, 0}, Rgb{255, 255, 255});
-    picture.canvas.draw_circle({150, 30, 17, 17}, Rgb{255, 255, 255}, Rgb{255, 255, 255});
-    EXPECT_EQ(picture.at(0, 0), kRed) << "the outline lies off the picture";
-    EXPECT_EQ(picture.at(0, 14), kWhite) << "the bottom edge lies on it";
-    EXPECT_EQ(picture.at(Picture::kWidth - 1, 0), kRed);
-    EXPECT_EQ(picture.at(158, 38), kWhite);
 }
 
 struct PlacementCase {

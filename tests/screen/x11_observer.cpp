@@ -1,7 +1,6 @@
 #include "tests/screen/x11_observer.h"
 
 #include "runtime/screen/x11/reply.h"
-#include "runtime/screen/x11/x11_screen.h"
 
 #include <xcb/xfixes.h>
 #include <xcb/xtest.h>
@@ -78,12 +77,6 @@ void X11Observer::key(uint32_t keysym, bool press)
     sync();
 }
 
-void X11Observer::tap(uint32_t keysym)
-{
-    key(keysym, true);
-    key(keysym, false);
-}
-
 void X11Observer::move_pointer(int x, int y)
 {
     xcb_test_fake_input(get(), XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root(), static_cast<int16_t>(x),
@@ -141,16 +134,6 @@ bool X11Observer::viewable(xcb_window_t window)
     Reply<xcb_get_window_attributes_reply_t> reply(
         xcb_get_window_attributes_reply(get(), xcb_get_window_attributes(get(), window), nullptr));
     return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
-}
-
-double X11Observer::dpi()
-{
-    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(get(),
-        xcb_get_property(get(), 0, root(), XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr));
-    if (!reply) return 96.0;
-    const std::string_view text(static_cast<const char*>(xcb_get_property_value(reply.get())),
-        static_cast<size_t>(xcb_get_property_value_length(reply.get())));
-    return screen::xft_dpi(text).value_or(96);
 }
 
 bool X11Observer::keyboard_grabbed_elsewhere()

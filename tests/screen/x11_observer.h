@@ -2,6 +2,7 @@
 
 #include "runtime/screen/geometry.h"
 #include "runtime/screen/x11/connection.h"
+#include "runtime/screen/x11/x11_screen.h"
 
 #include <cstdint>
 #include <string>
@@ -32,7 +33,7 @@ public:
 
     // A key pressed or released (XTEST), by its key symbol in the server's map.
     void key(uint32_t keysym, bool press);
-    void tap(uint32_t keysym);
+    void tap(uint32_t keysym) { key(keysym, true); key(keysym, false); }
     // The pointer moved to (x, y) of the screen; a button pressed and released there.
     void move_pointer(int x, int y);
     void click(int x, int y, uint8_t button = 1);
@@ -47,7 +48,7 @@ public:
     // Who holds the keyboard grab: a grab attempt of ours fails while one does.
     bool keyboard_grabbed_elsewhere();
     // The DPI that Xft.dpi sets on the server, 96 without it.
-    double dpi();
+    double dpi() const { return screen::query_screen(x11_, false).dpi; }
     // Waits until the server has done all this connection asked.
     void sync();
 

@@ -88,7 +88,16 @@ public:
     std::vector<int> ends;
 };
 
-// A test's own view of the X server's screen, and the runner it opens there.
+using screen::Rect;
+using screen::Rgb;
+
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kRed{255, 0, 0};
+constexpr double kBaseDpi = 96.0;
+
+// A test's own view of the X server's screen (at 96, 144 or 192 DPI, as its
+// Xft.dpi sets), and the runner it opens there.
 class X11RunnerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -104,49 +113,24 @@ protected:
         return *runner;
     }
 
-    screen::Rect monitor() const { return screen::primary_monitor(runner->session->facts().monitors).geometry; }
+    Rect monitor() const { return screen::primary_monitor(runner->session->facts().monitors).geometry; }
+    double ratio() const { return runner->session->facts().dpi / kBaseDpi; }
 
     X11Observer observer;
     std::optional<PlayingRunner> runner;
 };
 
-using screen::Rect;
-using screen::Rgb;
-
-constexpr Rgb kWhite{255, 255, 255};
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kRed{255, 0, 0};
-constexpr double kBaseDpi = 96.0;
-
-// The runner's window on the X server at the scale its Xft.dpi sets (the
-// test runs at 96, 144 and 192 DPI): the same pixels as on every platform.
-class X11RunnerWindowTest : public X11RunnerTest {
-protected:
-    void SetUp() override
-    {
-        X11RunnerTest::SetUp();
-        if (IsSkipped()) return;
-        // The still scene: nothing moves, so every pixel is where it starts.
-        SettingsRecord record;
-        record.GameType = 1;
-        runner.emplace(record);
-        ASSERT_TRUE(runner->exposed());
-    }
-
-    double ratio() const { return runner->session->facts().dpi / kBaseDpi; }
-
-    X11Observer::Image shot()
-    {
-        runner->settle();
-        return observer.shot(monitor());
-    }
-};
-
-// The window covers the monitor, black but for the shapes; every edge
-// lands on the device pixel its twips round to; the paddles are solid to
-// their corners, and the ball is a disc that leaves its square's corners.
-TEST_F(X11RunnerWindowTest, CoversTheScreenInBlackWithTheStillSceneExactAtItsScale)
+// The window covers the monitor, black but for the shapes, at the scale of
+// the server's DPI: every edge lands on the device pixel its twips round
+// to; the paddles are solid to their corners, and the ball is a disc that
+// leaves its square's corners. No pointer shows over the window, and no
+// frame of a window manager (nor the form's: the scene has nothing but the
+// shapes).
+TEST_F(X11RunnerTest, CoversTheScreenWithTheStillSceneExactAtItsScaleWithoutPointerOrFrame)
 {
+    SettingsRecord still;  // nothing moves, so every pixel is where it starts
+    still.GameType = 1;
+    open(still);
     EXPECT_EQ(observer.geometry(runner->window().window()), monitor());
     EXPECT_TRUE(observer.viewable(runner->window().window()));
     const double twips_per_pixel = 1440.0 / runner->session->facts().dpi;
@@ -161,7 +145,7 @@ TEST_F(X11RunnerWindowTest, CoversTheScreenInBlackWithTheStillSceneExactAtItsSca
     };
     const auto scene = std::find_if(std::begin(scenes), std::end(scenes), [&](const auto& s) { return s.ratio == ratio(); });
     ASSERT_NE(scene, std::end(scenes)) << "no scene for the ratio " << ratio();
-    const X11Observer::Image image = shot();
+    const X11Observer::Image image = observer.shot(monitor());
     const int width = image.width;
     const int ball_rows = scene->bottom_paddle.y - scene->top_paddle.bottom();
     EXPECT_EQ(image.lit_box({0, 0, width, scene->top_paddle.bottom()}), scene->top_paddle);
@@ -180,12 +164,7 @@ TEST_F(X11RunnerWindowTest, CoversTheScreenInBlackWithTheStillSceneExactAtItsSca
         EXPECT_EQ(image.at(x, y), kWhite) << x << "," << y;
     }
     EXPECT_EQ(image.at(ball.x, ball.y), kBlack) << "a circle leaves its square's corners";
-}
 
-// No pointer shows over the window, and no frame of a window manager
-// (nor the form's frame: the still scene above has nothing but the shapes).
-TEST_F(X11RunnerWindowTest, HidesThePointerAndTheFrame)
-{
     observer.move_pointer(monitor().x + 600, monitor().y + 400);
     runner->settle();
     EXPECT_FALSE(observer.pointer_shows());
@@ -195,23 +174,24 @@ TEST_F(X11RunnerWindowTest, HidesThePointerAndTheFrame)
     EXPECT_EQ(observer.cardinals(window, "_NET_WM_STATE").size(), 1u);
 }
 
-TEST_F(X11RunnerWindowTest, RepaintsWhatMoved)
+TEST_F(X11RunnerTest, RepaintsWhatMoved)
 {
+    SettingsRecord still;
+    still.GameType = 1;
+    open(still);
     if (ratio() != 1.0) GTEST_SKIP() << "pixel places below assume 96 DPI";
     runner->form->Ball.set_Left(15 * 300);
     runner->form->Ball.set_FillColor(0x0000FF);  // red
-    const X11Observer::Image image = shot();
+    runner->settle();
+    const X11Observer::Image image = observer.shot(monitor());
     EXPECT_EQ(image.at(112, 232), kBlack) << "the old place was not cleared";
     EXPECT_EQ(image.at(308, 232), kRed);
     EXPECT_EQ(image.at(300, 232), kWhite) << "the outline stays white";
 }
 
-// Real keys and clicks, made through the X server, on the runner's window.
-using X11RunnerInputTest = X11RunnerTest;
-
 // Autoplay off: the serve puts the bottom paddle on the screen's bottom
 // edge, and the ball waits for an arrow key, so the paddle stays there.
-TEST_F(X11RunnerInputTest, TheServedBottomPaddleEndsOnTheScreensLastRowAndArrowKeysAndTheirRepeatsMoveIt)
+TEST_F(X11RunnerTest, TheServedBottomPaddleEndsOnTheScreensLastRowAndArrowKeysAndTheirRepeatsMoveIt)
 {
     // Shift pressed alone is a key of its own, which ends the game: here it
     // is held down from before the game shows.
@@ -238,12 +218,17 @@ TEST_F(X11RunnerInputTest, TheServedBottomPaddleEndsOnTheScreensLastRowAndArrowK
     EXPECT_TRUE(game.ends.empty());
 }
 
-// (The dead keys, which this server's keyboard lacks, are in keyboard_test.)
-TEST_F(X11RunnerInputTest, AClickOrAnyOtherKeyEndsTheRunnerTabAndModifiersIncluded)
+// The game takes the keyboard as it shows, so that keys reach it wherever
+// the pointer or the focus is; a click or any key ends it, Tab and a
+// modifier alone included. (The dead keys, which this server's keyboard
+// lacks, are in keyboard_test.)
+TEST_F(X11RunnerTest, TheGameHoldsTheKeyboardAndAClickOrAnyOtherKeyEndsIt)
 {
     constexpr int kClick = 0;
     for (const int key : {XKB_KEY_Tab, XKB_KEY_Shift_L, XKB_KEY_Escape, XKB_KEY_space, kClick}) {
         PlayingRunner& game = open({});
+        ASSERT_TRUE(game.run_until([&] { return game.window().keyboard_taken(); }));
+        EXPECT_TRUE(observer.keyboard_grabbed_elsewhere());
         key == kClick ? observer.click(500, 300) : observer.tap(key);
         EXPECT_TRUE(game.run_until([&] { return !game.ends.empty(); })) << key;
         EXPECT_EQ(game.ends, (std::vector<int>{0})) << key;
@@ -253,17 +238,8 @@ TEST_F(X11RunnerInputTest, AClickOrAnyOtherKeyEndsTheRunnerTabAndModifiersInclud
     }
 }
 
-// The game takes the keyboard as it shows: keys reach it wherever the
-// pointer or the focus is.
-TEST_F(X11RunnerInputTest, TheGameHoldsTheKeyboard)
-{
-    PlayingRunner& game = open({});
-    ASSERT_TRUE(game.run_until([&] { return game.window().keyboard_taken(); }));
-    EXPECT_TRUE(observer.keyboard_grabbed_elsewhere());
-}
-
 // The wheel is no click; with clicks off, neither is any button nor a move.
-TEST_F(X11RunnerInputTest, TheWheelNeverEndsTheRunnerNorClicksAndMovesWhenClicksAreOff)
+TEST_F(X11RunnerTest, TheWheelNeverEndsTheRunnerNorClicksAndMovesWhenClicksAreOff)
 {
     SettingsRecord clicks_off;
     clicks_off.NoResumeOnClick = -1;

@@ -1,5 +1,6 @@
 #include "runner/settings.h"
 #include "runtime/screen/device_pixels.h"
+#include "runtime/screen/x11/reply.h"
 #include "tests/screen/x11_observer.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
@@ -69,18 +70,16 @@ TEST_F(X11SaverTest, PlaysInTheGivenWindowOnlyAndServesALostBallAgain)
     // Of the framework's window nothing but its drawing and its end: no
     // key, button or pointer. (That it makes no window of its own, saver.sh
     // sees in the frameworks themselves.)
-    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
-        xcb_get_window_attributes_reply(observer.get(), xcb_get_window_attributes(observer.get(), window), nullptr),
-        &std::free);
+    const screen::Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(observer.get(), xcb_get_window_attributes(observer.get(), window), nullptr));
     ASSERT_TRUE(attributes);
     EXPECT_EQ(attributes->all_event_masks, uint32_t{XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY});
     observer.move_pointer(160, 100);
     EXPECT_TRUE(observer.pointer_shows()) << "the pointer is the framework's business";
 
-    const auto asked = std::chrono::steady_clock::now();
+    // How fast it ends, saver.sh sees as the frameworks end it.
     runner->send(SIGTERM);
     const int status = runner->wait();
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(500));
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(read_file(dir.file("stderr")), "");
 }

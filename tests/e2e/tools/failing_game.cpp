@@ -1,10 +1,9 @@
-// A full-screen form like the game's that meets a real run-time error once
-// it has played a second: it then reads the Settings.dat beside it with no
-// second chance, as the game did before it learnt to play with the
+// A black full-screen form like the game's that meets a real run-time error
+// once it has ticked for a second: it then reads the Settings.dat beside it
+// with no second chance, as the game did before it learnt to play with the
 // defaults. Made a directory, Settings.dat cannot be read.
 #include "runner/settings.h"
 #include "runtime/core/form.h"
-#include "runtime/core/shape.h"
 #include "runtime/core/timer.h"
 #include "runtime/screen/full_screen.h"
 
@@ -20,23 +19,16 @@ public:
                   .start_up_position = runtime::StartUpPosition::Manual,
                   .mouse_pointer = runtime::MousePointer::Invisible, .client = {0, 0, 10035, 5940}})
         , Tick(*this, "Tick", nullptr, 1)
-        , Ball(*this, "Ball", {1560, 3360, 255, 255}, runtime::ShapeKind::Circle)
     {
-        Ball.set_FillStyle(runtime::FillStyle::Solid);
-        Ball.set_FillColor(runtime::kWhite);
-        Ball.set_BorderColor(runtime::kWhite);
         Tick.on_timer = [this] {
-            Ball.set_Left(Ball.Left() + kStep);
             if (++ticks_ == kTicksBeforeTheError) SettingsRecord::Load(settings_path(App.Path()));
         };
     }
 
     runtime::Timer Tick;
-    runtime::Shape Ball;
 
 private:
     static constexpr int kTicksBeforeTheError = 64;
-    static constexpr float kStep = 30;
     int ticks_ = 0;
 
 protected:
