@@ -308,6 +308,7 @@ scenario_installed_for_a_user() {
   wait_until holds "$own" "$saved" || true
   expect "Save stores into the user's own file" "$(bytes "$own")" "$saved"
   expect "in a directory of their own" "$(stat -c '%U %a' "$config/pellavin")" "nobody 700"
+  expect "the autostart entry is valid" "$(desktop-file-validate "$entry" 2>&1)" ""
   expect "and starts the installed watcher" "$(grep '^Exec=' "$entry")" "Exec=\"$programs/PellavinIdle\""
   wait_until watching 1 || fail "Save started no watcher"
   press Command2
