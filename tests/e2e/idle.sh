@@ -116,20 +116,28 @@ scenario_input_pushes_back() {
   game_a_delay_after_mark "$dir" || return
 }
 
-# "Enable Screensaver" switched off, as the panel stores it, once the
-# watcher watches its settings: it ends by itself, saying why; one started
-# with it off ends at once.
+# switch_off DIR: "Enable Screensaver" off, as the panel stores it, once
+# the watcher watches its settings: it ends by itself, saying why.
+switch_off() {
+  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return 1; }
+  record 0 0 0 1 0 1 | dd of="$1/Settings.dat" conv=notrunc status=none
+  expect_switched_off running
+}
+
+expect_switched_off() {
+  wait_exit "$WATCHER" || fail "a watcher $1 with Enable Screensaver off went on"
+  expect "its status" "${STATUS:-}" 0
+  expect "what it says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
+}
+
+# Switched off, the watcher running ends, and one started with it off ends
+# at once; no game, and the settings as stored.
 scenario_switched_off() {
   dir=$(idle_dir switched_off)
   watch_in "$dir"
-  wait_until sh -c "ls -l /proc/$WATCHER/fd | grep -q inotify" || { fail "the watcher watches no settings"; return; }
-  record 0 0 0 1 0 1 | dd of="$dir/Settings.dat" conv=notrunc status=none
-  for when in running started; do
-    wait_exit "$WATCHER" || fail "a watcher $when with Enable Screensaver off went on"
-    expect "its status" "${STATUS:-}" 0
-    expect "what it says" "$(grep -c '"Enable Screensaver" is off' "$artifacts/PellavinIdle.stderr")" 1
-    [ "$when" = started ] || watch_in "$dir"
-  done
+  switch_off "$dir" || return
+  watch_in "$dir"
+  expect_switched_off started
   expect "no game" "$(runners "$dir")" ""
   expect "Settings.dat as written, untouched" "$(bytes "$dir/Settings.dat")" "00 00 00 00 00 00 01 00 00 00 01 00"
 }
@@ -266,8 +274,7 @@ watch_in_desktop() {
 
 # A game a delay after input, on mutter's idle monitor; a second watcher
 # in the session is refused; a key ends the game, and the next comes a full
-# delay after the key; mutter ending ends the watcher. (Switched off, a
-# watcher ends the same way in every session: switched_off.)
+# delay after the key; mutter ending ends the watcher.
 scenario_mutter() {
   start_mutter || { fail "mutter did not start (scripts/install-deps installs it)"; return; }
   dir=$(idle_dir mutter)
@@ -286,6 +293,17 @@ scenario_mutter() {
   expect "status when mutter ended" "$STATUS" 0
   expect "what it said" "$(grep -c '^PellavinIdle: ' "$artifacts/PellavinIdle.stderr")" 1
   expect "that the session ended" "$(grep -c '^PellavinIdle: the session has ended$' "$artifacts/PellavinIdle.stderr")" 1
+}
+
+# On mutter, "Enable Screensaver" switched off ends the watcher, and no
+# game comes.
+scenario_mutter_switched_off() {
+  start_mutter || { fail "mutter did not start (scripts/install-deps installs it)"; return; }
+  dir=$(idle_dir mutter_switched_off)
+  watch_in_desktop "$dir"
+  mutter_input Shift_L
+  switch_off "$dir" || return
+  no_game_until "$dir" $((minute + 2 * grace))
 }
 
 # GNOME's session manager (a stand-in) inhibits idleness: no game; once the
@@ -321,7 +339,7 @@ scenario_kwin() {
 }
 
 scenarios="comes_on input_pushes_back switched_off suspended preview_running one_per_session no_idle_protocol sway
-  mutter mutter_inhibited kwin"
+  mutter mutter_switched_off mutter_inhibited kwin"
 
 # Every scenario at once, each its own process on its own server: they
 # spend most of their time waiting for minutes to pass.
