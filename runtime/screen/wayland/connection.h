@@ -75,4 +75,18 @@ private:
     std::string problem_;
 };
 
+// Lets go of a seat or one of its devices: with `release`, which tells the
+// compositor, where it knows that request; else on this side only.
+template <typename Proxy>
+void release_proxy(Proxy*& proxy, uint32_t release_since, void (*release)(Proxy*), void (*destroy)(Proxy*))
+{
+    if (proxy == nullptr) return;
+    if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(proxy)) >= release_since) {
+        release(proxy);
+    } else {
+        destroy(proxy);
+    }
+    proxy = nullptr;
+}
+
 }  // namespace pellavin::screen

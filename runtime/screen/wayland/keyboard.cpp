@@ -1,5 +1,7 @@
 #include "runtime/screen/wayland/keyboard.h"
 
+#include "runtime/screen/wayland/connection.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -62,13 +64,7 @@ void WaylandKeyboard::attach(wl_keyboard* keyboard)
 void WaylandKeyboard::detach()
 {
     leave();
-    if (keyboard_ == nullptr) return;
-    if (wl_keyboard_get_version(keyboard_) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
-        wl_keyboard_release(keyboard_);
-    } else {
-        wl_keyboard_destroy(keyboard_);
-    }
-    keyboard_ = nullptr;
+    release_proxy(keyboard_, WL_KEYBOARD_RELEASE_SINCE_VERSION, wl_keyboard_release, wl_keyboard_destroy);
 }
 
 void WaylandKeyboard::keymap(uint32_t format, int fd, uint32_t size)

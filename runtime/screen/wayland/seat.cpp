@@ -62,25 +62,13 @@ void WaylandSeat::release_seat()
 {
     keyboard_.detach();
     release_pointer();
-    if (seat_ == nullptr) return;
-    if (wl_seat_get_version(seat_) >= WL_SEAT_RELEASE_SINCE_VERSION) {
-        wl_seat_release(seat_);
-    } else {
-        wl_seat_destroy(seat_);
-    }
-    seat_ = nullptr;
+    release_proxy(seat_, WL_SEAT_RELEASE_SINCE_VERSION, wl_seat_release, wl_seat_destroy);
 }
 
 void WaylandSeat::release_pointer()
 {
     left();
-    if (pointer_ == nullptr) return;
-    if (wl_pointer_get_version(pointer_) >= WL_POINTER_RELEASE_SINCE_VERSION) {
-        wl_pointer_release(pointer_);
-    } else {
-        wl_pointer_destroy(pointer_);
-    }
-    pointer_ = nullptr;
+    release_proxy(pointer_, WL_POINTER_RELEASE_SINCE_VERSION, wl_pointer_release, wl_pointer_destroy);
 }
 
 void WaylandSeat::capabilities(uint32_t capabilities)
