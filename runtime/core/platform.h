@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace pellavin::runtime {
@@ -42,8 +43,12 @@ public:
     // returns at once; raises RuntimeError when it cannot be started.
     virtual void start_program(const std::string& path) = 0;
 
-    // One line on the standard error stream.
-    virtual void write_error_line(const std::string& line) = 0;
+    // One line on the standard error stream, out at once.
+    virtual void write_error_line(const std::string& line)
+    {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+    }
 
     // Ends the program now with `status`.
     virtual void end(int status) = 0;

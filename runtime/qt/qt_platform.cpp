@@ -86,12 +86,6 @@ void QtPlatform::start_program(const std::string& path)
     runtime::spawn_program(path);
 }
 
-void QtPlatform::write_error_line(const std::string& line)
-{
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
-}
-
 void QtPlatform::end(int status)
 {
     std::fflush(stdout);

@@ -18,7 +18,6 @@ public:
     float screen_height() const override;
     int show_message(const std::string& prompt, int style, const std::string& title) override;
     void start_program(const std::string& path) override;
-    void write_error_line(const std::string& line) override;
     void end(int status) override;
 
     // Twips per pixel of the primary screen: 1440 over its logical DPI.

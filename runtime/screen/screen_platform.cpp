@@ -48,12 +48,6 @@ int ScreenPlatform::show_message(const std::string& prompt, int style, const std
 
 void ScreenPlatform::start_program(const std::string& path) { runtime::spawn_program(path); }
 
-void ScreenPlatform::write_error_line(const std::string& line)
-{
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
-}
-
 void ScreenPlatform::end(int status)
 {
     std::fflush(stdout);

@@ -25,7 +25,6 @@ public:
     float screen_height() const override { return height_twips_; }
     int show_message(const std::string& prompt, int style, const std::string& title) override;
     void start_program(const std::string& path) override;
-    void write_error_line(const std::string& line) override;
     void end(int status) override;
 
     void set_screen_size(float width_twips, float height_twips);
