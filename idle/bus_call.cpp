@@ -1,5 +1,8 @@
 #include "idle/bus_call.h"
 
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 
@@ -18,6 +21,8 @@ template <typename Handler> void float_slot(sd_bus_slot* slot)
 
 }  // namespace
 
+sd_bus* BusContext::bus() const { return connection.get(); }
+
 int call_async(sd_bus* bus, sd_bus_message* call, Milliseconds timeout, ReplyHandler on_reply)
 {
     auto* handler = new ReplyHandler(std::move(on_reply));
@@ -34,6 +39,100 @@ int call_async(sd_bus* bus, sd_bus_message* call, Milliseconds timeout, ReplyHan
     }
     float_slot<ReplyHandler>(slot);
     return r;
+}
+
+BusQuestion::BusQuestion(const BusContext& context, BusMethod method, std::string unanswered,
+    std::vector<std::string> answers)
+    : context_(context)
+    , method_(method)
+    , unanswered_(std::move(unanswered))
+    , answers_(std::move(answers))
+{
+}
+
+BusQuestion::~BusQuestion()
+{
+    cancel();
+    for (Call& call : calls_) sd_bus_slot_unref(call.slot);
+}
+
+void BusQuestion::ask(ReplyHandler on_answer, Append append)
+{
+    cancel();
+    ++serial_;
+    on_answer_ = std::move(on_answer);
+    append_ = std::move(append);
+    send();
+}
+
+void BusQuestion::cancel()
+{
+    if (retry_) context_.timers.cancel(*retry_);
+    retry_.reset();
+    ++serial_;  // the calls on their way are asked again no more
+}
+
+void BusQuestion::send()
+{
+    sd_bus* bus = context_.bus();
+    sd_bus_message* message = nullptr;
+    int r = bus ? sd_bus_message_new_method_call(bus, &message, method_.destination, method_.path, method_.interface,
+                      method_.member)
+                : -ENOTCONN;
+    if (r >= 0) r = sd_bus_message_set_auto_start(message, 0);
+    if (r >= 0 && append_) r = append_(message);
+    if (r >= 0) {
+        const auto call = calls_.insert(calls_.end(), Call{this, serial_, on_answer_});
+        const auto on_message = [](sd_bus_message* reply, void* data, sd_bus_error*) {
+            auto* sent = static_cast<Call*>(data);
+            BusQuestion* question = sent->question;
+            for (auto it = question->calls_.begin(); it != question->calls_.end(); ++it) {
+                if (&*it == sent) {
+                    question->replied(it, reply);
+                    break;
+                }
+            }
+            return 0;
+        };
+        r = sd_bus_call_async(bus, &call->slot, message, on_message, &*call,
+            static_cast<uint64_t>(context_.timeout.count()) * 1000);
+        if (r < 0) calls_.erase(call);
+    }
+    sd_bus_message_unref(message);
+    if (r < 0) retry(errno_text(r));
+}
+
+void BusQuestion::replied(std::list<Call>::iterator call, sd_bus_message* reply)
+{
+    // The slot goes once its handler is done; the call is forgotten now.
+    sd_bus_slot* slot = call->slot;
+    const uint64_t serial = call->serial;
+    const ReplyHandler on_answer = std::move(call->on_answer);
+    calls_.erase(call);
+    const std::string error = reply_error(reply);
+    const bool answer = error.empty() || is_no_owner(reply)
+        || std::any_of(answers_.begin(), answers_.end(),
+            [reply](const std::string& name) { return sd_bus_message_is_method_error(reply, name.c_str()); });
+    if (answer) {
+        if (serial == serial_) backoff_.reset();
+        on_answer(reply);
+    } else if (serial == serial_) {
+        retry(error);
+    }
+    sd_bus_slot_unref(slot);
+}
+
+void BusQuestion::failed(const std::string& why) { retry(why); }
+
+void BusQuestion::retry(const std::string& why)
+{
+    context_.say(std::string(method_.destination) + " fails " + method_.member + " (" + why + "): " + unanswered_
+        + "; asked again until it answers");
+    if (retry_) context_.timers.cancel(*retry_);
+    retry_ = context_.timers.after(backoff_.next(), [this] {
+        retry_.reset();
+        send();
+    });
 }
 
 std::string reply_error(sd_bus_message* reply)
@@ -54,6 +153,16 @@ bool is_no_owner(sd_bus_message* reply)
         || sd_bus_message_is_method_error(reply, SD_BUS_ERROR_NAME_HAS_NO_OWNER);
 }
 
+std::string name_owner(sd_bus* bus, const char* name)
+{
+    sd_bus_creds* creds = nullptr;
+    const char* unique = nullptr;
+    if (!bus || sd_bus_get_name_creds(bus, name, SD_BUS_CREDS_UNIQUE_NAME, &creds) < 0) return "";
+    std::string owner = sd_bus_creds_get_unique_name(creds, &unique) >= 0 && unique ? unique : "";
+    sd_bus_creds_unref(creds);
+    return owner;
+}
+
 short bus_events(sd_bus* bus) { return bus ? static_cast<short>(sd_bus_get_events(bus)) : 0; }
 
 int bus_timeout_ms(sd_bus* bus)
@@ -66,7 +175,13 @@ int bus_timeout_ms(sd_bus* bus)
     return until <= now_us ? 0 : static_cast<int>((until - now_us + 999) / 1000);
 }
 
-int watch_name_owner(sd_bus* bus, const char* name, std::function<void(const std::string& owner)> on_change)
+BusSlots::~BusSlots()
+{
+    for (sd_bus_slot* slot : slots_) sd_bus_slot_unref(slot);
+}
+
+int watch_name_owner(sd_bus* bus, BusSlots& slots, const char* name,
+    std::function<void(const std::string& owner)> on_change)
 {
     using OwnerHandler = std::function<void(const std::string&)>;
     auto* handler = new OwnerHandler(std::move(on_change));
@@ -82,14 +197,14 @@ int watch_name_owner(sd_bus* bus, const char* name, std::function<void(const std
         }
         return 0;
     };
-    sd_bus_slot* slot = nullptr;
+    sd_bus_slot** slot = slots.add();
     // Installed without waiting for the bus's answer: the loop goes on.
-    const int r = sd_bus_add_match_async(bus, &slot, rule.c_str(), on_signal, nullptr, handler);
+    const int r = sd_bus_add_match_async(bus, slot, rule.c_str(), on_signal, nullptr, handler);
     if (r < 0) {
         delete handler;
         return r;
     }
-    float_slot<OwnerHandler>(slot);
+    sd_bus_slot_set_destroy_callback(*slot, free_handler<OwnerHandler>);
     return r;
 }
 

@@ -4,6 +4,20 @@ namespace pellavin::idle {
 namespace {
 
 constexpr int16_t kDelayReadAsZero = 10;  // the control panel shows 0 as "10 Minutes"
+constexpr Milliseconds kSecond{1000};
+constexpr Milliseconds kRealMinute{60'000};
+
+std::string count_of(long long count, const char* unit)
+{
+    return std::to_string(count) + " " + unit + (count == 1 ? "" : "s");
+}
+
+// "15 seconds", "5 minutes": what a user reads off a clock.
+std::string duration_text(Milliseconds time)
+{
+    if (time < kRealMinute) return count_of(time / kSecond, "second");
+    return count_of((time + kRealMinute / 2) / kRealMinute, "minute");
+}
 
 }  // namespace
 
@@ -16,11 +30,17 @@ IdleSettings idle_settings(const SettingsRecord& record, Milliseconds minute)
     return settings;
 }
 
-IdleRules::IdleRules(IdleSource& source, GameStarter& starter, Say say, Milliseconds minute)
+Milliseconds steady_now()
+{
+    return std::chrono::duration_cast<Milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
+IdleRules::IdleRules(IdleSource& source, GameStarter& starter, Say say, Milliseconds minute, Now now)
     : source_(source)
     , starter_(starter)
     , say_(std::move(say))
     , minute_(minute)
+    , now_(std::move(now))
 {
 }
 
@@ -57,7 +77,8 @@ void IdleRules::apply(const IdleSettings& settings)
 
 bool IdleRules::wants_watch() const
 {
-    return settings_ && settings_->enabled && settings_->delay && !game_running_ && holders_.empty();
+    return settings_ && settings_->enabled && settings_->delay && !game_running_ && holders_.empty()
+        && blanks_.empty();
 }
 
 void IdleRules::update(IdleSource::Count count)
@@ -75,21 +96,35 @@ void IdleRules::update(IdleSource::Count count)
 void IdleRules::idle()
 {
     if (!watching_) return;  // reported before the watch ended
+    // The source reports the next idle period only after input: a runner
+    // that cannot start is tried once a period, never in a loop.
+    start();
+}
+
+bool IdleRules::start()
+{
     const GameStarter::Result result = starter_.start();
     if (result.outcome == GameStarter::Outcome::Failed) {
-        // The source reports the next idle period only after input: a
-        // runner that cannot start is tried once a period, never in a loop.
         say_("the game could not be started: " + result.problem + "; trying again after the next idle period");
-        return;
+        return false;
     }
-    game_running_ = true;
+    set_running(true, result.outcome == GameStarter::Outcome::Started);
     update(IdleSource::Count::FromNow);
+    return true;
 }
 
 void IdleRules::runner_ended()
 {
-    game_running_ = false;
+    set_running(false, false);
     update(IdleSource::Count::FromNow);
+}
+
+void IdleRules::set_running(bool running, bool started)
+{
+    const bool showed = game_shows();
+    game_running_ = running;
+    started_ = started;
+    if (game_shows() != showed && on_game_shows) on_game_shows(game_shows());
 }
 
 void IdleRules::set_held(Holder holder, bool held)
@@ -99,6 +134,69 @@ void IdleRules::set_held(Holder holder, bool held)
     else holders_.erase(holder);
     const bool is_held = !holders_.empty();
     if (is_held == was_held) return;
+    update(IdleSource::Count::FromNow);
+}
+
+void IdleRules::set_blanked(Blank source, bool blanked)
+{
+    const bool was_blanked = !blanks_.empty();
+    if (blanked) blanks_.insert(source);
+    else blanks_.erase(source);
+    const bool is_blanked = !blanks_.empty();
+    if (is_blanked == was_blanked) return;
+    ++blanks_seen_;
+    if (!is_blanked) {
+        back_from_blank();
+        return;
+    }
+    blanked_at_ = now_();
+    // Nobody sees a game behind the desktop's blank or lock.
+    if (game_shows()) starter_.end();
+    // A watch still waiting means the desktop's blank came first.
+    else if (watching_) say_blanked_early();
+    update(IdleSource::Count::FromNow);
+}
+
+// The user is back once there has been input: a full delay after the first
+// input since the blank came (a key that woke the screen, a password typed
+// into the lock), or after the next one.
+void IdleRules::back_from_blank()
+{
+    const Milliseconds away = now_() - blanked_at_;
+    source_.idle_time([this, away, blanks = blanks_seen_](std::optional<Milliseconds> idle) {
+        if (blanks != blanks_seen_) return;  // blanked again meanwhile
+        update(idle && *idle < away ? IdleSource::Count::FromLastInput : IdleSource::Count::AfterInput);
+    });
+}
+
+void IdleRules::say_blanked_early()
+{
+    const Milliseconds delay = *watching_;
+    if (early_blank_said_ == delay) return;
+    early_blank_said_ = delay;
+    source_.idle_time([this, delay](std::optional<Milliseconds> idle) {
+        const std::string after = idle ? " after " + duration_text(*idle) + " without input" : "";
+        say_("the desktop blanked the screen" + after + ", before the Time Delay of "
+            + count_of(delay / minute_, "minute")
+            + ": the game shows only where the desktop's own blank comes later than the Time Delay");
+    });
+}
+
+bool IdleRules::start_now()
+{
+    if (game_shows()) return true;
+    if (!blanks_.empty() || game_running_) return false;
+    return start();
+}
+
+void IdleRules::end_game()
+{
+    if (game_shows()) starter_.end();
+}
+
+void IdleRules::user_active()
+{
+    end_game();
     update(IdleSource::Count::FromNow);
 }
 

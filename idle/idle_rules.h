@@ -23,6 +23,8 @@ struct IdleSettings {
 // negative delay never comes.
 IdleSettings idle_settings(const SettingsRecord& record, Milliseconds minute);
 
+Milliseconds steady_now();
+
 // Starts the game, or finds it already running; the runner found or started
 // is watched, and its end comes back as IdleRules::runner_ended().
 class GameStarter {
@@ -35,17 +37,24 @@ public:
 
     virtual ~GameStarter() = default;
     virtual Result start() = 0;
+    // Ends the game it started (never one it found running); its end comes
+    // back as runner_ended().
+    virtual void end() = 0;
 };
 
 // When the game comes on by itself. It is due once the session has had no
-// input for the stored delay; it is never started while a game runs or
-// while a program holds the screensaver off, and after a game or a hold
-// ends the next one is a full delay away.
+// input for the stored delay; it is never started while a game runs, while
+// a program holds the screensaver off or while the desktop has blanked or
+// locked the screen; after a game or a hold ends the next one is a full
+// delay away, and after the desktop's blank or lock a full delay after the
+// user's first input.
 class IdleRules {
 public:
     using Say = std::function<void(const std::string& line)>;
+    // The time on a clock that only goes forward.
+    using Now = std::function<Milliseconds()>;
 
-    IdleRules(IdleSource& source, GameStarter& starter, Say say, Milliseconds minute);
+    IdleRules(IdleSource& source, GameStarter& starter, Say say, Milliseconds minute, Now now = steady_now);
 
     // Settings.dat as just read, or why it could not be read (then the
     // defaults apply). Nothing is watched before the first of these.
@@ -56,10 +65,24 @@ public:
     // or the session manager's inhibitors. Either is enough, and the end of
     // the last hold counts as input.
     enum class Holder { ScreenSaver, SessionManager };
+    // Who says that the desktop has blanked or locked the screen.
+    enum class Blank { GnomeShell, DesktopScreenSaver, Logind, DisplayServer };
 
     void idle();
     void runner_ended();
     void set_held(Holder holder, bool held);
+    // A game the watcher started is ended when the blank comes over it.
+    void set_blanked(Blank source, bool blanked);
+
+    // Asked of the watcher's own org.freedesktop.ScreenSaver: the game now
+    // (false when it cannot come: the desktop's blank is on, or it fails),
+    // its end, and activity that counts as input.
+    bool start_now();
+    void end_game();
+    void user_active();
+    // A game the watcher started runs.
+    bool game_shows() const { return game_running_ && started_; }
+    std::function<void(bool shows)> on_game_shows;
 
     // "Enable Screensaver" read as off: the watcher has nothing to do.
     bool switched_off() const { return settings_ && !settings_->enabled; }
@@ -68,18 +91,28 @@ private:
     void apply(const IdleSettings& settings);
     bool wants_watch() const;
     void update(IdleSource::Count count);
+    bool start();
+    void set_running(bool running, bool started);
+    void say_blanked_early();
+    void back_from_blank();
 
     IdleSource& source_;
     GameStarter& starter_;
     Say say_;
     Milliseconds minute_;
+    Now now_;
 
     std::optional<IdleSettings> settings_;
     std::optional<Milliseconds> watching_;  // the delay being watched
     bool game_running_ = false;
+    bool started_ = false;  // the game running is the watcher's own
     std::set<Holder> holders_;
+    std::set<Blank> blanks_;
+    Milliseconds blanked_at_{0};
+    uint64_t blanks_seen_ = 0;  // comings and goings of the blank
     std::optional<std::string> unreadable_said_;
     std::optional<int16_t> negative_said_;
+    std::optional<Milliseconds> early_blank_said_;  // for this delay
 };
 
 }  // namespace pellavin::idle

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <poll.h>
 #include <string>
 
@@ -16,8 +17,9 @@ public:
     // Where the count of a delay begins. The session's last input always
     // begins it anew; FromNow also begins it at the call, for moments that
     // count as input although nobody touched anything (a game that ended by
-    // itself, a hold that was released).
-    enum class Count { FromLastInput, FromNow };
+    // itself, a hold that was released); AfterInput only at the next input
+    // (the user back after the desktop's blank or lock).
+    enum class Count { FromLastInput, FromNow, AfterInput };
 
     virtual ~IdleSource() = default;
 
@@ -27,6 +29,9 @@ public:
     virtual void watch(Milliseconds delay, Count count) = 0;
     // No more on_idle until the next watch().
     virtual void stop() = 0;
+    // How long the session has had no input, when the source can tell;
+    // `answer` may run later.
+    virtual void idle_time(std::function<void(std::optional<Milliseconds>)> answer) { answer(std::nullopt); }
 
     std::function<void()> on_idle;
 };
@@ -47,6 +52,9 @@ public:
 
     // What went wrong on the way, one line each; the source goes on.
     std::function<void(const std::string& line)> say;
+    // The display server has blanked the screen itself, or no longer has
+    // (the X server's screen saver, DPMS); not every server tells.
+    std::function<void(bool blanked)> on_blanked;
 
 protected:
     int fd_ = -1;

@@ -4,6 +4,7 @@
 #include "runtime/core/spawn.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -16,6 +17,11 @@ namespace pellavin::idle {
 namespace {
 
 int pidfd_open(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
+
+int pidfd_send_signal(int pidfd, int signal)
+{
+    return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0));
+}
 
 bool runs_program(pid_t pid, const std::string& path)
 {
@@ -80,6 +86,12 @@ GameStarter::Result RunnerProcess::start()
     }
     child_ = pid;
     return {Outcome::Started, {}};
+}
+
+// The game ends at once on SIGTERM, as a framework ends it.
+void RunnerProcess::end()
+{
+    if (child_ > 0 && pidfd_ >= 0) pidfd_send_signal(pidfd_, SIGTERM);
 }
 
 void RunnerProcess::ended()

@@ -18,6 +18,7 @@ public:
     RunnerProcess& operator=(const RunnerProcess&) = delete;
 
     Result start() override;
+    void end() override;
 
     // Readable once the watched runner has ended; -1 while none is watched.
     int fd() const { return pidfd_; }

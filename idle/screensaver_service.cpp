@@ -1,12 +1,9 @@
 #include "idle/screensaver_service.h"
 
-#include "idle/bus_call.h"
-
 #include <systemd/sd-bus.h>
 
-#include <cerrno>
 #include <cstring>
-#include <poll.h>
+#include <sys/random.h>
 
 namespace pellavin::idle {
 namespace {
@@ -17,8 +14,31 @@ constexpr const char* kPaths[] = {"/org/freedesktop/ScreenSaver", "/ScreenSaver"
 
 ScreenSaverService& service_of(void* data) { return *static_cast<ScreenSaverService*>(data); }
 
-int on_inhibit(sd_bus_message* call, void* data, sd_bus_error*) { return service_of(data).inhibit(call); }
+int on_inhibit(sd_bus_message* call, void* data, sd_bus_error* error) { return service_of(data).inhibit(call, error); }
 int on_uninhibit(sd_bus_message* call, void* data, sd_bus_error*) { return service_of(data).uninhibit(call); }
+int on_get_active(sd_bus_message* call, void* data, sd_bus_error*) { return service_of(data).get_active(call); }
+int on_set_active(sd_bus_message* call, void* data, sd_bus_error*) { return service_of(data).set_active(call); }
+
+int on_get_active_time(sd_bus_message* call, void* data, sd_bus_error*)
+{
+    return service_of(data).get_active_time(call);
+}
+
+int on_get_session_idle_time(sd_bus_message* call, void* data, sd_bus_error*)
+{
+    return service_of(data).get_session_idle_time(call);
+}
+
+int on_simulate_user_activity(sd_bus_message* call, void* data, sd_bus_error*)
+{
+    return service_of(data).simulate_user_activity(call);
+}
+
+int on_lock(sd_bus_message*, void*, sd_bus_error* error)
+{
+    return sd_bus_error_set(error, SD_BUS_ERROR_NOT_SUPPORTED,
+        "Pellavin's screensaver locks nothing: the desktop's own lock does");
+}
 
 int on_caller_left(sd_bus_track* track, void* data)
 {
@@ -26,10 +46,12 @@ int on_caller_left(sd_bus_track* track, void* data)
     return 0;
 }
 
-int on_name_lost(sd_bus_message* signal, void* data, sd_bus_error*)
+int on_name_changed(sd_bus_message* signal, void* data, sd_bus_error*)
 {
     const char* name = nullptr;
-    if (sd_bus_message_read(signal, "s", &name) >= 0 && std::strcmp(name, kName) == 0) service_of(data).name_lost();
+    if (sd_bus_message_read(signal, "s", &name) < 0 || std::strcmp(name, kName) != 0) return 0;
+    if (std::strcmp(sd_bus_message_get_member(signal), "NameAcquired") == 0) service_of(data).name_acquired();
+    else service_of(data).name_lost();
     return 0;
 }
 
@@ -37,61 +59,57 @@ const sd_bus_vtable kInterface[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD("Inhibit", "ss", "u", on_inhibit, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("UnInhibit", "u", "", on_uninhibit, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("GetActive", "", "b", on_get_active, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("SetActive", "b", "b", on_set_active, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("GetActiveTime", "", "u", on_get_active_time, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("GetSessionIdleTime", "", "u", on_get_session_idle_time, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("SimulateUserActivity", "", "", on_simulate_user_activity, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("Lock", "", "", on_lock, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_SIGNAL("ActiveChanged", "b", 0),
     SD_BUS_VTABLE_END,
 };
 
-std::string reason(int negative_errno) { return std::strerror(-negative_errno); }
+uint32_t seconds(std::chrono::steady_clock::duration time)
+{
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::seconds>(time).count());
+}
 
 }  // namespace
 
-ScreenSaverService::ScreenSaverService(Say say)
-    : say_(std::move(say))
+ScreenSaverService::ScreenSaverService(const BusContext& context)
+    : context_(context)
 {
-    int r = sd_bus_open_user(&bus_);
-    if (r < 0) {
-        bus_ = nullptr;
-        say_("no session bus (" + reason(r) + "): programs cannot hold the game off through " + kName);
+    sd_bus* bus = context_.bus();
+    if (!bus) {
+        context_.say(context_.connection.problem() + ": programs cannot hold the game off through " + kName);
         return;
     }
-    for (const char* path : kPaths) {
-        if (r >= 0) r = sd_bus_add_object_vtable(bus_, nullptr, path, kName, kInterface, this);
-    }
-    if (r >= 0) {
-        r = sd_bus_match_signal(bus_, nullptr, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-            "org.freedesktop.DBus", "NameLost", on_name_lost, this);
-    }
-    // Never queued for the name: a program that holds it is the one to ask.
-    if (r >= 0) r = sd_bus_request_name(bus_, kName, SD_BUS_NAME_ALLOW_REPLACEMENT);
-    if (r == -EEXIST) {
-        leave_bus(std::string(kName) + " belongs to another program: holds go to that one");
-    } else if (r < 0) {
-        leave_bus(std::string("cannot offer ") + kName + " on the session bus: " + reason(r));
-    }
-}
-
-ScreenSaverService::~ScreenSaverService()
-{
-    for (auto& [name, caller] : callers_) sd_bus_track_unref(caller.track);
-    if (bus_) sd_bus_flush_close_unref(bus_);
-}
-
-int ScreenSaverService::fd() const { return bus_ ? sd_bus_get_fd(bus_) : -1; }
-
-short ScreenSaverService::events() const { return bus_events(bus_); }
-
-int ScreenSaverService::timeout_ms() const { return bus_timeout_ms(bus_); }
-
-void ScreenSaverService::process()
-{
     int r = 0;
-    while (bus_ && !lost_ && (r = sd_bus_process(bus_, nullptr)) > 0) {
+    for (const char* path : kPaths) {
+        if (r >= 0) r = sd_bus_add_object_vtable(bus, slots_.add(), path, kName, kInterface, this);
     }
-    // Left only here, outside the bus's own handlers.
-    if (lost_) leave_bus(std::string("another program has taken ") + kName + ": holds go to that one");
-    else if (r < 0) leave_bus("the session bus has gone (" + reason(r) + ")");
+    for (const char* member : {"NameAcquired", "NameLost"}) {
+        if (r >= 0) {
+            r = sd_bus_match_signal(bus, slots_.add(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                "org.freedesktop.DBus", member, on_name_changed, this);
+        }
+    }
+    // Queued behind a program that holds the name: it is the one to ask,
+    // until it leaves.
+    if (r >= 0) r = sd_bus_request_name(bus, kName, SD_BUS_NAME_QUEUE | SD_BUS_NAME_ALLOW_REPLACEMENT);
+    if (r == 0) {
+        context_.say(std::string(kName) + " belongs to another program: holds go to that one, and this watcher takes "
+            + "the name when it leaves");
+    } else if (r < 0) {
+        context_.say(std::string("cannot offer ") + kName + " on the session bus: " + errno_text(r));
+    } else {
+        owned_ = true;
+    }
 }
 
-int ScreenSaverService::inhibit(sd_bus_message* call)
+ScreenSaverService::~ScreenSaverService() { forget_callers(); }
+
+int ScreenSaverService::inhibit(sd_bus_message* call, sd_bus_error* error)
 {
     const char* application = nullptr;
     const char* why = nullptr;
@@ -99,8 +117,12 @@ int ScreenSaverService::inhibit(sd_bus_message* call)
     if (r < 0) return r;
     const std::string sender = sd_bus_message_get_sender(call);
     Caller& caller = callers_[sender];
+    if (caller.holds >= kMostHolds) {
+        return sd_bus_error_setf(error, SD_BUS_ERROR_LIMITS_EXCEEDED,
+            "a connection holds the screensaver off at most %zu times at once", kMostHolds);
+    }
     if (!caller.track) {
-        r = sd_bus_track_new(bus_, &caller.track, on_caller_left, this);
+        r = sd_bus_track_new(context_.bus(), &caller.track, on_caller_left, this);
         if (r >= 0) r = sd_bus_track_add_name(caller.track, sender.c_str());
         if (r < 0) {
             sd_bus_track_unref(caller.track);
@@ -108,11 +130,21 @@ int ScreenSaverService::inhibit(sd_bus_message* call)
             return r;
         }
     }
-    const uint32_t cookie = next_cookie_++;
+    const uint32_t cookie = new_cookie();
     cookies_[cookie] = sender;
     ++caller.holds;
     set_holds(cookies_.size());
     return sd_bus_reply_method_return(call, "u", cookie);
+}
+
+// Unpredictable, so that no program can end another's hold by guessing.
+uint32_t ScreenSaverService::new_cookie() const
+{
+    uint32_t cookie = 0;
+    while (cookie == 0 || cookies_.contains(cookie)) {
+        if (getrandom(&cookie, sizeof cookie, 0) != sizeof cookie) cookie = 0;
+    }
+    return cookie;
 }
 
 int ScreenSaverService::uninhibit(sd_bus_message* call)
@@ -120,8 +152,10 @@ int ScreenSaverService::uninhibit(sd_bus_message* call)
     uint32_t cookie = 0;
     const int r = sd_bus_message_read(call, "u", &cookie);
     if (r < 0) return r;
-    // An unknown cookie is already released: nothing to complain about.
-    release(cookie);
+    // An unknown cookie, or another connection's, is answered alike: it
+    // changes nothing and tells nothing of the holds there are.
+    const auto held = cookies_.find(cookie);
+    if (held != cookies_.end() && held->second == sd_bus_message_get_sender(call)) release(cookie);
     return sd_bus_reply_method_return(call, "");
 }
 
@@ -150,7 +184,74 @@ void ScreenSaverService::caller_left(sd_bus_track* track)
     set_holds(cookies_.size());
 }
 
-void ScreenSaverService::name_lost() { lost_ = true; }
+int ScreenSaverService::get_active(sd_bus_message* call)
+{
+    return sd_bus_reply_method_return(call, "b", game.shows && game.shows());
+}
+
+int ScreenSaverService::set_active(sd_bus_message* call)
+{
+    int active = 0;
+    const int r = sd_bus_message_read(call, "b", &active);
+    if (r < 0) return r;
+    bool done = true;
+    if (active) done = game.start && game.start();
+    else if (game.end) game.end();
+    return sd_bus_reply_method_return(call, "b", done);
+}
+
+int ScreenSaverService::get_active_time(sd_bus_message* call)
+{
+    return sd_bus_reply_method_return(call, "u", shown_since_ ? seconds(Clock::now() - *shown_since_) : 0);
+}
+
+// Answered once the session says; GNOME's idle monitor answers on the bus.
+int ScreenSaverService::get_session_idle_time(sd_bus_message* call)
+{
+    if (!game.idle_time) return sd_bus_reply_method_return(call, "u", uint32_t{0});
+    sd_bus_message_ref(call);
+    game.idle_time([call](std::optional<Milliseconds> idle) {
+        if (idle) {
+            sd_bus_reply_method_return(call, "u", seconds(*idle));
+        } else {
+            sd_bus_reply_method_errorf(call, SD_BUS_ERROR_NOT_SUPPORTED, "this session does not tell its idle time");
+        }
+        sd_bus_message_unref(call);
+    });
+    return 1;
+}
+
+int ScreenSaverService::simulate_user_activity(sd_bus_message* call)
+{
+    if (game.user_active) game.user_active();
+    return sd_bus_reply_method_return(call, "");
+}
+
+void ScreenSaverService::game_shows(bool shows)
+{
+    if (shows) shown_since_ = Clock::now();
+    else shown_since_.reset();
+    if (!owned_) return;
+    for (const char* path : kPaths) sd_bus_emit_signal(context_.bus(), path, kName, "ActiveChanged", "b", shows);
+}
+
+void ScreenSaverService::name_acquired() { owned_ = true; }
+
+void ScreenSaverService::name_lost()
+{
+    if (!owned_) return;
+    owned_ = false;
+    context_.say(std::string("another program has taken ") + kName + ": holds go to that one until it leaves");
+    forget_callers();
+    set_holds(0);
+}
+
+void ScreenSaverService::forget_callers()
+{
+    for (auto& [name, caller] : callers_) sd_bus_track_unref(caller.track);
+    callers_.clear();
+    cookies_.clear();
+}
 
 void ScreenSaverService::set_holds(size_t count)
 {
@@ -158,18 +259,6 @@ void ScreenSaverService::set_holds(size_t count)
     if (held == held_) return;
     held_ = held;
     if (on_held) on_held(held);
-}
-
-void ScreenSaverService::leave_bus(const std::string& why)
-{
-    say_(why);
-    for (auto& [name, caller] : callers_) sd_bus_track_unref(caller.track);
-    callers_.clear();
-    cookies_.clear();
-    sd_bus_flush_close_unref(bus_);
-    bus_ = nullptr;
-    lost_ = false;
-    set_holds(0);
 }
 
 }  // namespace pellavin::idle

@@ -1,64 +1,87 @@
 #pragma once
 
+#include "idle/bus_call.h"
+
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
-struct sd_bus;
-struct sd_bus_message;
 struct sd_bus_track;
 
 namespace pellavin::idle {
 
-// org.freedesktop.ScreenSaver on the session bus, where players and
-// presentation programs ask that the screensaver be held off: Inhibit gives
-// a cookie, UnInhibit with it ends the hold, and so does the caller leaving
-// the bus. The name is taken only when nobody holds it, and given up to a
-// program that takes it over; a program that owns it already keeps it.
+// The watcher's own org.freedesktop.ScreenSaver on the session bus, for
+// players, presentations, xdg-screensaver and desktop scripts, on
+// /ScreenSaver and /org/freedesktop/ScreenSaver:
+// - Inhibit gives a cookie nobody can guess, and only the connection that
+//   got it ends its hold with UnInhibit (or by leaving the bus); a
+//   connection has at most kMostHolds holds at once;
+// - GetActive, SetActive and ActiveChanged are the watcher's game;
+//   GetActiveTime and GetSessionIdleTime answer in seconds;
+//   SimulateUserActivity counts as input; Lock is not supported, as
+//   Pellavin locks nothing.
+// The name is the session's: the watcher queues for it, serves while it
+// owns it and gives it up to a program that takes it over, which then
+// holds the holds, until it leaves.
 class ScreenSaverService {
 public:
-    using Say = std::function<void(const std::string& line)>;
+    static constexpr size_t kMostHolds = 32;
 
-    explicit ScreenSaverService(Say say);
+    explicit ScreenSaverService(const BusContext& context);
     ~ScreenSaverService();
     ScreenSaverService(const ScreenSaverService&) = delete;
     ScreenSaverService& operator=(const ScreenSaverService&) = delete;
 
-    // -1 when not on the bus.
-    int fd() const;
-    // What to wait for on fd(), as poll() events, and for how long at most
-    // (-1: no limit).
-    short events() const;
-    int timeout_ms() const;
-    void process();
-
+    // What the service asks of the watcher.
+    struct Game {
+        std::function<bool()> shows;
+        std::function<bool()> start;
+        std::function<void()> end;
+        std::function<void()> user_active;
+        std::function<void(std::function<void(std::optional<Milliseconds>)>)> idle_time;
+    };
+    Game game;
     // Runs when the first hold begins and when the last one ends.
     std::function<void(bool held)> on_held;
 
+    // The game has started or ended: ActiveChanged, while the name is ours.
+    void game_shows(bool shows);
+    bool owns_name() const { return owned_; }
+
     // The bus's handlers.
-    int inhibit(sd_bus_message* call);
+    int inhibit(sd_bus_message* call, sd_bus_error* error);
     int uninhibit(sd_bus_message* call);
+    int get_active(sd_bus_message* call);
+    int set_active(sd_bus_message* call);
+    int get_active_time(sd_bus_message* call);
+    int get_session_idle_time(sd_bus_message* call);
+    int simulate_user_activity(sd_bus_message* call);
     void caller_left(sd_bus_track* track);
+    void name_acquired();
     void name_lost();
 
 private:
     struct Caller {
         sd_bus_track* track = nullptr;
-        int holds = 0;
+        size_t holds = 0;
     };
+    using Clock = std::chrono::steady_clock;
 
+    uint32_t new_cookie() const;
     void release(uint32_t cookie);
+    void forget_callers();
     void set_holds(size_t count);
-    void leave_bus(const std::string& why);
 
-    Say say_;
-    sd_bus* bus_ = nullptr;
-    std::map<std::string, Caller> callers_;     // by unique bus name
-    std::map<uint32_t, std::string> cookies_;   // to the caller that holds it
-    uint32_t next_cookie_ = 1;
+    BusContext context_;
+    BusSlots slots_;
+    bool owned_ = false;
+    std::map<std::string, Caller> callers_;    // by unique bus name
+    std::map<uint32_t, std::string> cookies_;  // to the caller that holds it
     bool held_ = false;
-    bool lost_ = false;  // another program took the name
+    std::optional<Clock::time_point> shown_since_;
 };
 
 }  // namespace pellavin::idle

@@ -33,13 +33,13 @@ std::string x11_display_key(const std::string& name)
 // The display server's own idle time, else GNOME's idle monitor, else the
 // display server's complaint, with the monitor's when it is there but of
 // no use.
-template <typename Source> std::unique_ptr<SessionIdleSource> idle_source_of(Source make)
+template <typename Source> std::unique_ptr<SessionIdleSource> idle_source_of(Source make, const BusContext& bus)
 {
     try {
         return make();
     } catch (const NoIdleTime& missing) {
         try {
-            return std::make_unique<GnomeIdleSource>(kBusCallTimeout);
+            return std::make_unique<GnomeIdleSource>(bus);
         } catch (const GnomeIdleSource::NotOffered&) {
             throw missing;
         } catch (const SessionError& error) {
@@ -50,25 +50,32 @@ template <typename Source> std::unique_ptr<SessionIdleSource> idle_source_of(Sou
 
 }  // namespace
 
-Session connect_session()
+Session connect_session(const BusContext& bus)
 {
     Session session;
     const std::string wayland = environment("WAYLAND_DISPLAY");
     const std::string x11 = environment("DISPLAY");
     if (!wayland.empty()) {
-        session.idle = idle_source_of([] { return std::make_unique<WaylandIdleSource>(); });
-        session.key = "wayland-" + wayland;
-    } else if (!x11.empty()) {
+        try {
+            session.idle = idle_source_of([] { return std::make_unique<WaylandIdleSource>(); }, bus);
+            session.key = "wayland-" + wayland;
+        } catch (const NoServer& stale) {
+            if (x11.empty()) throw;
+            session.note = std::string(stale.what()) + ": watching the X server of DISPLAY instead";
+        }
+    }
+    if (!session.idle && !x11.empty()) {
         session.idle = idle_source_of([&session] {
             auto source = std::make_unique<X11IdleSource>();
             if (!source->can_see_suspensions()) {
-                session.note = "this X server lists no client resources (no X-Resource extension): a program that "
+                if (!session.note.empty()) session.note += "; ";
+                session.note += "this X server lists no client resources (no X-Resource extension): a program that "
                                "suspends the screensaver cannot hold the game off";
             }
             return source;
-        });
+        }, bus);
         session.key = "x11-" + x11_display_key(x11);
-    } else {
+    } else if (!session.idle) {
         throw SessionError("no graphical session: neither WAYLAND_DISPLAY nor DISPLAY is set");
     }
     std::replace(session.key.begin(), session.key.end(), '/', '_');  // the key names a file

@@ -22,6 +22,14 @@ public:
     using SessionError::SessionError;
 };
 
+// The display server that the environment names does not answer.
+class NoServer : public SessionError {
+public:
+    using SessionError::SessionError;
+};
+
+struct BusContext;
+
 // The session this process runs in, as its environment names it.
 struct Session {
     std::unique_ptr<SessionIdleSource> idle;
@@ -31,8 +39,10 @@ struct Session {
 
 // A Wayland session (WAYLAND_DISPLAY) before an X11 one (DISPLAY): an X
 // server inside a Wayland session sees only the input of its own clients.
-// Where the display server keeps no idle time, GNOME's idle monitor on the
-// session bus stands in (mutter offers no Wayland idle protocol).
-Session connect_session();
+// A WAYLAND_DISPLAY that names no compositor that answers (left over from
+// another session) gives way to DISPLAY. Where the display server keeps no
+// idle time, GNOME's idle monitor on the session bus stands in (mutter
+// offers no Wayland idle protocol).
+Session connect_session(const BusContext& bus);
 
 }  // namespace pellavin::idle

@@ -1,13 +1,17 @@
 #include "idle/watcher.h"
 
 #include "idle/bus_call.h"
+#include "idle/bus_connection.h"
+#include "idle/desktop_screensaver.h"
 #include "idle/idle_rules.h"
+#include "idle/logind_session.h"
 #include "idle/runner_process.h"
 #include "idle/screensaver_service.h"
 #include "idle/session.h"
 #include "idle/session_inhibitors.h"
 #include "idle/session_lock.h"
 #include "idle/settings_watch.h"
+#include "idle/timers.h"
 
 #include <cerrno>
 #include <charconv>
@@ -65,33 +69,52 @@ int soonest(std::initializer_list<int> timeouts)
     return soonest;
 }
 
+// What the watcher waits on, all of it.
+struct Watched {
+    SessionIdleSource& idle;
+    SettingsWatch& settings;
+    RunnerProcess& runner;
+    BusConnection& session_bus;
+    BusConnection& system_bus;
+    Timers& timers;
+};
+
+enum class Ending { SessionEnded, SwitchedOff, Failed };
+
 // Waits on every descriptor that is open, and on nothing else: only the
-// session, the settings, the runner and the bus wake the process (and a
-// question on the bus that is not answered in time). Returns once the
-// session has gone or "Enable Screensaver" has been switched off.
-void run_loop(SessionIdleSource& idle, SettingsWatch& settings, RunnerProcess& runner, ScreenSaverService& bus,
-    SessionInhibitors& inhibitors, IdleRules& rules, const SettingsFile& settings_file)
+// session, the settings, the runner, the buses and the watcher's own
+// deadlines (a question asked again) wake the process.
+Ending run_loop(Watched& watched, IdleRules& rules, const SettingsFile& settings_file)
 {
     for (;;) {
-        idle.flush();
-        std::vector<pollfd> fds = {{idle.fd(), idle.events(), 0}, {settings.fd(), POLLIN, 0},
-            {runner.fd(), POLLIN, 0}, {bus.fd(), bus.events(), 0}, {inhibitors.fd(), inhibitors.events(), 0}};
-        if (poll(fds.data(), fds.size(), soonest({idle.timeout_ms(), bus.timeout_ms(), inhibitors.timeout_ms()})) < 0) {
+        watched.idle.flush();
+        std::vector<pollfd> fds = {{watched.idle.fd(), watched.idle.events(), 0}, {watched.settings.fd(), POLLIN, 0},
+            {watched.runner.fd(), POLLIN, 0}, {watched.session_bus.fd(), watched.session_bus.events(), 0},
+            {watched.system_bus.fd(), watched.system_bus.events(), 0}};
+        const int timeout = soonest({watched.idle.timeout_ms(), watched.session_bus.timeout_ms(),
+            watched.system_bus.timeout_ms(), watched.timers.timeout_ms()});
+        if (poll(fds.data(), fds.size(), timeout) < 0) {
             if (errno == EINTR) continue;
             say(std::string("waiting failed: ") + std::strerror(errno));
-            return;
+            return Ending::Failed;
         }
-        if ((fds[0].revents || idle.timeout_ms() == 0) && !idle.dispatch()) return;
-        if (fds[1].revents && settings.changed()) {
+        if (fds[1].revents && watched.settings.changed()) {
             load_settings(rules, settings_file);
-            if (rules.switched_off()) return;
+            if (rules.switched_off()) return Ending::SwitchedOff;
         }
         if (fds[2].revents) {
-            runner.ended();
+            watched.runner.ended();
             rules.runner_ended();
         }
-        bus.process();
-        inhibitors.process();
+        if (!watched.session_bus.process()) {
+            say("the session bus has gone: " + watched.session_bus.problem());
+            return Ending::SessionEnded;
+        }
+        // Without logind the watcher goes on as before it.
+        watched.system_bus.process();
+        watched.timers.run_due();
+        // Last: the session's own end, and whatever the buses' news made it send.
+        if (!watched.idle.dispatch()) return Ending::SessionEnded;
     }
 }
 
@@ -104,9 +127,13 @@ int run_watcher()
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
     std::signal(SIGPIPE, SIG_IGN);
 
+    Timers timers;
+    SayOnce say_once(say);
+    BusConnection session_bus(BusConnection::Kind::Session);
+    const BusContext on_session_bus{session_bus, timers, say_once};
     Session session;
     try {
-        session = connect_session();
+        session = connect_session(on_session_bus);
     } catch (const SessionError& error) {
         say(error.what());
         return 1;
@@ -137,15 +164,35 @@ int run_watcher()
         return 0;
     }
 
-    SessionInhibitors inhibitors(say, kBusCallTimeout);
+    // Who holds the game off.
+    SessionInhibitors inhibitors(on_session_bus);
     inhibitors.on_inhibited = [&](bool held) { rules.set_held(IdleRules::Holder::SessionManager, held); };
     session.idle->on_idle = [&] { inhibitors.before_start([&] { rules.idle(); }); };
-    ScreenSaverService bus(say);
-    bus.on_held = [&](bool held) { rules.set_held(IdleRules::Holder::ScreenSaver, held); };
+    ScreenSaverService service(on_session_bus);
+    service.on_held = [&](bool held) { rules.set_held(IdleRules::Holder::ScreenSaver, held); };
+    service.game = {[&] { return rules.game_shows(); }, [&] { return rules.start_now(); }, [&] { rules.end_game(); },
+        [&] { rules.user_active(); },
+        [&](std::function<void(std::optional<Milliseconds>)> answer) { session.idle->idle_time(std::move(answer)); }};
+    rules.on_game_shows = [&](bool shows) { service.game_shows(shows); };
 
-    run_loop(*session.idle, settings, runner, bus, inhibitors, rules, settings_file);
-    say(rules.switched_off() ? kSwitchedOff : "the session has ended");
-    return 0;
+    // Who says that the desktop has blanked or locked the screen.
+    using Blank = IdleRules::Blank;
+    const auto blanks = [&](Blank source) { return [&rules, source](bool on) { rules.set_blanked(source, on); }; };
+    session.idle->on_blanked = blanks(Blank::DisplayServer);
+    DesktopScreenSaver gnome_shell(on_session_bus, DesktopScreenSaver::kGnomeShell);
+    gnome_shell.on_active = blanks(Blank::GnomeShell);
+    DesktopScreenSaver desktop_locker(on_session_bus, DesktopScreenSaver::kFreedesktop, session_bus.unique_name());
+    desktop_locker.on_active = blanks(Blank::DesktopScreenSaver);
+    BusConnection system_bus(BusConnection::Kind::System);
+    const BusContext on_system_bus{system_bus, timers, say_once};
+    LogindSession logind(on_system_bus);
+    logind.on_locked = blanks(Blank::Logind);
+
+    Watched watched{*session.idle, settings, runner, session_bus, system_bus, timers};
+    const Ending ending = run_loop(watched, rules, settings_file);
+    if (ending == Ending::SwitchedOff) say(kSwitchedOff);
+    else if (ending == Ending::SessionEnded) say("the session has ended");
+    return ending == Ending::Failed ? 1 : 0;
 }
 
 }  // namespace pellavin::idle

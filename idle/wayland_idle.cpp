@@ -32,7 +32,7 @@ const org_kde_kwin_idle_timeout_listener kKdeTimeoutListener = {
 
 WaylandIdleSource::WaylandIdleSource()
 {
-    if (!wayland_.connected()) throw SessionError("Wayland session: " + wayland_.problem());
+    if (!wayland_.connected()) throw NoServer("Wayland session: " + wayland_.problem());
     const std::string& name = wayland_.name();
     fd_ = wayland_.fd();
     seat_ = wayland_.bind<wl_seat>(wl_seat_interface, 1);

@@ -22,16 +22,6 @@ struct FreeReply {
 };
 template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
 
-int64_t to_int64(xcb_sync_int64_t value)
-{
-    return static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(value.hi)) << 32) | value.lo);
-}
-
-xcb_sync_int64_t to_sync(int64_t value)
-{
-    return {static_cast<int32_t>(value >> 32), static_cast<uint32_t>(value & 0xFFFFFFFF)};
-}
-
 // libxcb's iterator over the system counters assumes a padded record, but
 // each one is a 14-byte header and its name, padded to four bytes as a
 // whole; walk the list by hand.
@@ -56,7 +46,7 @@ xcb_sync_counter_t find_counter(const xcb_sync_list_system_counters_reply_t& lis
 
 X11IdleSource::X11IdleSource()
 {
-    if (!x11_.connected()) throw SessionError("X11 session: " + x11_.problem());
+    if (!x11_.connected()) throw NoServer("X11 session: " + x11_.problem());
     connection_ = x11_.get();
     const std::string& name = x11_.name();
     fd_ = x11_.fd();
@@ -81,16 +71,9 @@ X11IdleSource::X11IdleSource()
         if (atom) suspension_type_ = atom->atom;
     }
 
-    // Both alarms start without events; arm() gives them their test.
-    for (xcb_sync_alarm_t* alarm : {&idle_alarm_, &input_alarm_}) {
-        *alarm = xcb_generate_id(connection_);
-        const xcb_sync_create_alarm_value_list_t values{idle_counter_, XCB_SYNC_VALUETYPE_ABSOLUTE, to_sync(0),
-            XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON, to_sync(0), 0};
-        xcb_sync_create_alarm_aux(connection_, *alarm,
-            XCB_SYNC_CA_COUNTER | XCB_SYNC_CA_VALUE_TYPE | XCB_SYNC_CA_VALUE | XCB_SYNC_CA_TEST_TYPE
-                | XCB_SYNC_CA_DELTA | XCB_SYNC_CA_EVENTS,
-            &values);
-    }
+    idle_alarm_.emplace(connection_, idle_counter_);
+    input_alarm_.emplace(connection_, idle_counter_);
+    blank_.emplace(connection_, x11_.screen()->root, idle_counter_);
     xcb_flush(connection_);
 }
 
@@ -98,55 +81,43 @@ X11IdleSource::~X11IdleSource() = default;
 
 bool X11IdleSource::can_see_suspensions() const { return suspension_type_ != 0; }
 
-void X11IdleSource::arm(xcb_sync_alarm_t alarm, xcb_sync_testtype_t test, int64_t value)
-{
-    (alarm == idle_alarm_ ? idle_value_ : input_value_) = value;
-    xcb_sync_change_alarm_value_list_t values{};
-    values.value = to_sync(value);
-    values.testType = test;
-    values.events = 1;
-    xcb_sync_change_alarm_aux(connection_, alarm, XCB_SYNC_CA_VALUE | XCB_SYNC_CA_TEST_TYPE | XCB_SYNC_CA_EVENTS,
-        &values);
-}
-
-void X11IdleSource::disarm(xcb_sync_alarm_t alarm)
-{
-    (alarm == idle_alarm_ ? idle_value_ : input_value_) = -1;
-    xcb_sync_change_alarm_value_list_t values{};
-    values.events = 0;
-    xcb_sync_change_alarm_aux(connection_, alarm, XCB_SYNC_CA_EVENTS, &values);
-}
-
-int64_t X11IdleSource::idle_time()
+int64_t X11IdleSource::idle_now()
 {
     Reply<xcb_sync_query_counter_reply_t> reply(
         xcb_sync_query_counter_reply(connection_, xcb_sync_query_counter(connection_, idle_counter_), nullptr));
     return reply ? to_int64(reply->counter_value) : 0;
 }
 
+void X11IdleSource::idle_time(std::function<void(std::optional<Milliseconds>)> answer)
+{
+    answer(Milliseconds(idle_now()));
+}
+
 void X11IdleSource::watch(Milliseconds delay, Count count)
 {
     delay_ = delay.count();
     phase_ = Phase::Waiting;
-    const int64_t idle = count == Count::FromNow ? idle_time() : 0;
+    const int64_t idle = count == Count::FromLastInput ? 0 : idle_now();
     if (idle > 0) {
-        // The count begins now: the delay on top of the idle time so far,
-        // or from the next input if that comes first. The server fires a
-        // negative transition only from above the value, hence one less.
-        arm(idle_alarm_, XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON, idle + delay_);
-        arm(input_alarm_, XCB_SYNC_TESTTYPE_NEGATIVE_TRANSITION, idle - 1);
+        // The count begins now, or at the next input: the delay on top of
+        // the idle time so far (unless only input may begin it), or from
+        // the next input if that comes first. The server fires a negative
+        // transition only from above the value, hence one less.
+        if (count == Count::FromNow) idle_alarm_->arm_at_least(idle + delay_);
+        else idle_alarm_->disarm();
+        input_alarm_->arm_below(idle - 1);
     } else {
         // A comparison, not a transition: a delay already passed fires at once.
-        arm(idle_alarm_, XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON, delay_);
-        disarm(input_alarm_);
+        idle_alarm_->arm_at_least(delay_);
+        input_alarm_->disarm();
     }
 }
 
 void X11IdleSource::stop()
 {
     phase_ = Phase::Stopped;
-    disarm(idle_alarm_);
-    disarm(input_alarm_);
+    idle_alarm_->disarm();
+    input_alarm_->disarm();
 }
 
 bool X11IdleSource::screensaver_suspended()
@@ -175,19 +146,19 @@ bool X11IdleSource::screensaver_suspended()
 
 void X11IdleSource::handle(const xcb_generic_event_t& event)
 {
+    if (blank_->handle(event, alarm_notify_)) return;
     if ((event.response_type & 0x7F) != alarm_notify_) return;
     const auto& notify = reinterpret_cast<const xcb_sync_alarm_notify_event_t&>(event);
-    const int64_t value = to_int64(notify.alarm_value);
     // An alarm changed after the server sent this is not what it reports.
-    if (notify.alarm == idle_alarm_ && value == idle_value_ && phase_ == Phase::Waiting) {
+    if (idle_alarm_->fired(notify) && phase_ == Phase::Waiting) {
         phase_ = Phase::Idle;
-        disarm(idle_alarm_);
-        arm(input_alarm_, XCB_SYNC_TESTTYPE_NEGATIVE_TRANSITION, to_int64(notify.counter_value) - 1);
+        idle_alarm_->disarm();
+        input_alarm_->arm_below(to_int64(notify.counter_value) - 1);
         if (!screensaver_suspended() && on_idle) on_idle();
-    } else if (notify.alarm == input_alarm_ && value == input_value_ && phase_ != Phase::Stopped) {
+    } else if (input_alarm_->fired(notify) && phase_ != Phase::Stopped) {
         phase_ = Phase::Waiting;
-        disarm(input_alarm_);
-        arm(idle_alarm_, XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON, delay_);
+        input_alarm_->disarm();
+        idle_alarm_->arm_at_least(delay_);
     }
 }
 
@@ -204,6 +175,12 @@ void X11IdleSource::handle_queued()
 void X11IdleSource::flush()
 {
     handle_queued();
+    // Said here, once the events that changed it are all handled: the state
+    // at the start too, once the watcher listens.
+    if (blank_->blanked() != blank_reported_) {
+        blank_reported_ = blank_->blanked();
+        if (on_blanked) on_blanked(blank_reported_);
+    }
     xcb_flush(connection_);
 }
 

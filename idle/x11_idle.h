@@ -1,12 +1,15 @@
 #pragma once
 
 #include "idle/idle_source.h"
+#include "idle/x11_blank.h"
+#include "idle/x11_idle_alarm.h"
 #include "runtime/screen/x11/connection.h"
 
 #include <xcb/sync.h>
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pellavin::idle {
@@ -18,7 +21,8 @@ namespace pellavin::idle {
 // first input after that. A client that suspends the screensaver holds the
 // game off: the server tells its suspensions to no one, but it lists them
 // among the client's resources (X-Resource), and its release sets the idle
-// time back to zero, so a full delay passes after it.
+// time back to zero, so a full delay passes after it. The server blanking
+// the screen itself (X11Blank) is reported as on_blanked.
 class X11IdleSource final : public SessionIdleSource {
 public:
     // Connects to the X server that DISPLAY names; throws SessionError when
@@ -34,15 +38,14 @@ public:
 
     void watch(Milliseconds delay, Count count) override;
     void stop() override;
+    void idle_time(std::function<void(std::optional<Milliseconds>)> answer) override;
     void flush() override;
     bool dispatch() override;
 
 private:
     enum class Phase { Stopped, Waiting, Idle };
 
-    void arm(xcb_sync_alarm_t alarm, xcb_sync_testtype_t test, int64_t value);
-    void disarm(xcb_sync_alarm_t alarm);
-    int64_t idle_time();
+    int64_t idle_now();
     bool screensaver_suspended();
     void handle(const xcb_generic_event_t& event);
     void handle_queued();
@@ -52,10 +55,10 @@ private:
     uint8_t alarm_notify_ = 0;
     xcb_sync_counter_t idle_counter_ = 0;
     xcb_atom_t suspension_type_ = 0;  // none: this server cannot tell
-    xcb_sync_alarm_t idle_alarm_ = 0;   // the delay reached
-    xcb_sync_alarm_t input_alarm_ = 0;  // input came
-    int64_t idle_value_ = -1;           // what each alarm was last armed at
-    int64_t input_value_ = -1;
+    std::optional<IdleAlarm> idle_alarm_;   // the delay reached
+    std::optional<IdleAlarm> input_alarm_;  // input came
+    std::optional<X11Blank> blank_;
+    bool blank_reported_ = false;
     int64_t delay_ = 0;
     Phase phase_ = Phase::Stopped;
 };

@@ -30,7 +30,15 @@ public:
         ++watches;
         watching_ = true;
         delay_ = delay;
-        due_ = (count == Count::FromNow ? std::max(clock_.now, last_input_) : last_input_) + delay;
+        due_.reset();
+        if (count != Count::AfterInput) {
+            due_ = (count == Count::FromNow ? std::max(clock_.now, last_input_) : last_input_) + delay;
+        }
+    }
+
+    void idle_time(std::function<void(std::optional<Milliseconds>)> answer) override
+    {
+        answer(clock_.now - last_input_);
     }
 
     void stop() override
@@ -84,8 +92,11 @@ public:
         return result;
     }
 
+    void end() override { ended.push_back(clock_.now); }
+
     std::vector<Result> outcomes;
     std::vector<Milliseconds> asked;
+    std::vector<Milliseconds> ended;
 
 private:
     const FakeClock& clock_;
@@ -99,7 +110,8 @@ struct FakeWatcher {
     FakeIdleSource source{clock};
     FakeStarter starter{clock};
     std::vector<std::string> said;
-    IdleRules rules{source, starter, [this](const std::string& line) { said.push_back(line); }, kMinute};
+    IdleRules rules{source, starter, [this](const std::string& line) { said.push_back(line); }, kMinute,
+        [this] { return clock.now; }};
 
     FakeWatcher() { source.on_idle = [this] { rules.idle(); }; }
 };

@@ -178,3 +178,101 @@ TEST(IdleRules, TheGameWaitsForEveryHolderAndComesAFullDelayAfterTheLast)
 
 }  // namespace
 }  // namespace pellavin::idle::testing
+
+namespace pellavin::idle::testing {
+namespace {
+
+using Blank = IdleRules::Blank;
+
+// One step of a scenario at a minute: a blank coming or going, input, or
+// the end of the game the watcher ended.
+struct Step {
+    int minute;
+    enum { BlankOn, BlankOff, Input, GameEnded } what;
+    Blank source = Blank::GnomeShell;
+};
+
+// The desktop's blank or lock: no game behind it, the watcher's own game
+// ended when it comes, and the next a full delay after the user's first
+// input once it has gone.
+TEST(IdleRules, TheDesktopsBlankOrLockComesBeforeAnyGame)
+{
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        Times starts;
+        Times ends;
+        size_t lines_said;
+    };
+    const Case cases[] = {
+        {"the desktop blanks before the delay, is back without input, then input",
+            {{5, Step::BlankOn}, {60, Step::BlankOff}, {70, Step::Input}}, {80 * kMinute}, {}, 1},
+        {"the blank over the game ends it; none while it stays",
+            {{12, Step::BlankOn}, {12, Step::GameEnded}, {100, Step::BlankOff}, {101, Step::Input}},
+            {10 * kMinute, 111 * kMinute}, {12 * kMinute}, 0},
+        {"a lock after the blank: back once both have gone, a delay after the input that unlocked",
+            {{5, Step::BlankOn}, {6, Step::BlankOn, Blank::Logind}, {7, Step::BlankOff}, {30, Step::Input},
+                {40, Step::Input}, {40, Step::BlankOff, Blank::Logind}},
+            {50 * kMinute}, {}, 1},
+        {"the same blank twice before the delay is said once",
+            {{3, Step::BlankOn, Blank::DisplayServer}, {4, Step::BlankOff, Blank::DisplayServer}, {4, Step::Input},
+                {6, Step::BlankOn, Blank::DisplayServer}, {7, Step::BlankOff, Blank::DisplayServer},
+                {7, Step::Input}},
+            {17 * kMinute}, {}, 1},
+    };
+    for (const Case& c : cases) {
+        FakeWatcher watcher;
+        watcher.rules.settings_read(record_with(10));
+        for (const Step& step : c.steps) {
+            watcher.source.advance_to(step.minute * kMinute);
+            switch (step.what) {
+            case Step::BlankOn: watcher.rules.set_blanked(step.source, true); break;
+            case Step::BlankOff: watcher.rules.set_blanked(step.source, false); break;
+            case Step::Input: watcher.source.input(); break;
+            case Step::GameEnded: watcher.rules.runner_ended(); break;
+            }
+        }
+        watcher.source.advance_to(200 * kMinute);
+        EXPECT_EQ(watcher.starter.asked, c.starts) << c.name;
+        EXPECT_EQ(watcher.starter.ended, c.ends) << c.name;
+        ASSERT_EQ(watcher.said.size(), c.lines_said) << c.name;
+    }
+    FakeWatcher watcher;
+    watcher.rules.settings_read(record_with(10));
+    watcher.source.advance_to(5 * kMinute);
+    watcher.rules.set_blanked(Blank::GnomeShell, true);
+    EXPECT_EQ(watcher.said, std::vector<std::string>{"the desktop blanked the screen after 5 minutes without input, "
+                                                     "before the Time Delay of 10 minutes: the game shows only where "
+                                                     "the desktop's own blank comes later than the Time Delay"});
+}
+
+// A game running that the watcher found (a Preview) is the user's: the
+// blank stops its drawing, not the game; the watcher's own service cannot
+// start one behind the blank, and activity ends the watcher's game.
+TEST(IdleRules, OnlyTheWatchersOwnGameIsEndedOrStartedOnRequest)
+{
+    FakeWatcher watcher;
+    std::vector<bool> shows;
+    watcher.rules.on_game_shows = [&](bool on) { shows.push_back(on); };
+    watcher.starter.outcomes = {{Outcome::AlreadyRunning, {}}};
+    watcher.rules.settings_read(record_with(10));
+    watcher.source.advance_to(10 * kMinute);
+    watcher.rules.set_blanked(Blank::DesktopScreenSaver, true);
+    EXPECT_FALSE(watcher.rules.start_now()) << "nothing starts behind the blank";
+    EXPECT_TRUE(watcher.starter.ended.empty()) << "a Preview is the user's";
+    watcher.rules.runner_ended();
+    watcher.rules.set_blanked(Blank::DesktopScreenSaver, false);
+
+    EXPECT_TRUE(watcher.rules.start_now());
+    EXPECT_TRUE(watcher.rules.game_shows());
+    watcher.source.advance_to(12 * kMinute);
+    watcher.rules.user_active();
+    EXPECT_EQ(watcher.starter.ended, Times{12 * kMinute});
+    watcher.rules.runner_ended();
+    watcher.source.advance_to(kLongAfter);
+    EXPECT_EQ(watcher.starter.asked, (Times{10 * kMinute, 10 * kMinute, 22 * kMinute}));
+    EXPECT_EQ(shows, (std::vector<bool>{true, false, true}));
+}
+
+}  // namespace
+}  // namespace pellavin::idle::testing

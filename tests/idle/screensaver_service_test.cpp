@@ -5,12 +5,10 @@
 #include <systemd/sd-bus.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <future>
 #include <memory>
-#include <poll.h>
-#include <thread>
+#include <optional>
+#include <string>
 
 namespace pellavin::idle {
 namespace {
@@ -20,127 +18,191 @@ using namespace std::chrono_literals;
 constexpr char kName[] = "org.freedesktop.ScreenSaver";
 constexpr char kInterface[] = "org.freedesktop.ScreenSaver";
 
+// Another program on the test's bus, calling the service as players and
+// scripts do.
+class Program {
+public:
+    Program() { EXPECT_GE(sd_bus_open_user(&bus_), 0); }
+    ~Program() { leave(); }
+
+    void leave()
+    {
+        if (bus_) sd_bus_flush_close_unref(bus_);
+        bus_ = nullptr;
+    }
+
+    // The reply's one value of `type` ("u" or "b"), or the error's name.
+    template <typename... Args> std::string call(const char* path, const char* member, const char* types, Args... args)
+    {
+        sd_bus_message* reply = nullptr;
+        sd_bus_error error = SD_BUS_ERROR_NULL;
+        const int r = sd_bus_call_method(bus_, kName, path, kInterface, member, &error, &reply, types, args...);
+        std::string result = r < 0 ? std::string(error.name ? error.name : "failed") : "";
+        uint32_t number = 0;
+        int yes = 0;
+        if (r >= 0 && sd_bus_message_peek_type(reply, nullptr, nullptr) > 0) {
+            char type = 0;
+            sd_bus_message_peek_type(reply, &type, nullptr);
+            if (type == 'u' && sd_bus_message_read(reply, "u", &number) >= 0) result = std::to_string(number);
+            if (type == 'b' && sd_bus_message_read(reply, "b", &yes) >= 0) result = yes ? "true" : "false";
+        }
+        sd_bus_error_free(&error);
+        sd_bus_message_unref(reply);
+        return result;
+    }
+
+    std::string inhibit() { return call("/ScreenSaver", "Inhibit", "ss", "player", "a film"); }
+
+    sd_bus* bus() const { return bus_; }
+
+private:
+    sd_bus* bus_ = nullptr;
+};
+
 class ScreenSaverServiceTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(bus_.up()) << "dbus-daemon did not start"; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus_.up()) << "dbus-daemon did not start";
+        watcher_.emplace();
+    }
 
     std::unique_ptr<ScreenSaverService> start_service()
     {
-        auto service = std::make_unique<ScreenSaverService>([this](const std::string& line) { said_.push_back(line); });
+        auto service = std::make_unique<ScreenSaverService>(watcher_->context);
         service->on_held = [this](bool held) { holds_.push_back(held); };
         return service;
     }
 
-    // Another program on the bus.
-    static sd_bus* connect()
-    {
-        sd_bus* bus = nullptr;
-        EXPECT_GE(sd_bus_open_user(&bus), 0);
-        return bus;
-    }
-
     // Runs `call` on another thread, serving the bus meanwhile, as the
     // watcher's loop would.
-    template <typename Call> auto while_serving(ScreenSaverService& service, Call call)
+    template <typename Call> auto while_serving(Call call)
     {
         auto result = std::async(std::launch::async, call);
-        while (result.wait_for(0ms) != std::future_status::ready) serve(service, 10ms);
+        const auto ready = [&] { return result.wait_for(0ms) == std::future_status::ready; };
+        while (!ready()) watcher_->serve(ready, 10ms);
         return result.get();
     }
 
-    static void serve(ScreenSaverService& service, std::chrono::milliseconds time)
-    {
-        const auto until = std::chrono::steady_clock::now() + time;
-        while (std::chrono::steady_clock::now() < until && service.fd() >= 0) {
-            pollfd fd{service.fd(), service.events(), 0};
-            poll(&fd, 1, 5);
-            service.process();
-        }
-    }
+    void serve_until(std::function<bool()> done) { watcher_->serve(done, 2s); }
 
-    static uint32_t inhibit(sd_bus* bus, const char* path)
-    {
-        sd_bus_message* reply = nullptr;
-        uint32_t cookie = 0;
-        EXPECT_GE(sd_bus_call_method(bus, kName, path, kInterface, "Inhibit", nullptr, &reply, "ss", "player",
-                      "a film"), 0);
-        if (reply) {
-            EXPECT_GE(sd_bus_message_read(reply, "u", &cookie), 0);
-        }
-        sd_bus_message_unref(reply);
-        return cookie;
-    }
-
-    static std::string owner(sd_bus* bus)
-    {
-        const char* name = nullptr;
-        sd_bus_creds* creds = nullptr;
-        if (sd_bus_get_name_creds(bus, kName, SD_BUS_CREDS_UNIQUE_NAME, &creds) < 0) return "";
-        sd_bus_creds_get_unique_name(creds, &name);
-        std::string unique = name ? name : "";
-        sd_bus_creds_unref(creds);
-        return unique;
-    }
+    static std::string owner(sd_bus* bus) { return name_owner(bus, kName); }
+    std::string watcher_name() const { return watcher_->connection.unique_name(); }
 
     testing::PrivateBus bus_;
-    std::vector<std::string> said_;
+    std::optional<testing::WatcherBus> watcher_;
     std::vector<bool> holds_;
 };
 
-TEST_F(ScreenSaverServiceTest, AHoldLastsUntilItsCookieComesBackOrItsCallerLeaves)
+// A hold lasts until its own connection gives its cookie back, or leaves;
+// another's cookie, a guessed one or one past the bound changes nothing.
+TEST_F(ScreenSaverServiceTest, OnlyTheConnectionThatGotACookieEndsItsHold)
 {
     auto service = start_service();
-    ASSERT_GE(service->fd(), 0) << (said_.empty() ? "" : said_[0]);
-    sd_bus* player = connect();
-    sd_bus* slides = connect();
+    ASSERT_TRUE(service->owns_name()) << (watcher_->said.empty() ? "" : watcher_->said[0]);
+    Program player;
+    Program slides;
+    Program other;
 
-    const uint32_t film = while_serving(*service, [&] { return inhibit(player, "/ScreenSaver"); });
-    while_serving(*service, [&] { return inhibit(slides, "/org/freedesktop/ScreenSaver"); });
+    const std::string film = while_serving([&] { return player.inhibit(); });
+    const std::string talk = while_serving([&] { return slides.call("/org/freedesktop/ScreenSaver", "Inhibit", "ss",
+        "slides", "a talk"); });
     EXPECT_EQ(holds_, std::vector<bool>{true});
+    EXPECT_NE(std::stoul(film), 0u);
+    EXPECT_GT(std::max(std::stoul(film), std::stoul(talk)) - std::min(std::stoul(film), std::stoul(talk)), 1u)
+        << "cookies are not numbered one after another";
 
-    while_serving(*service, [&] {
-        return sd_bus_call_method(player, kName, "/ScreenSaver", kInterface, "UnInhibit", nullptr, nullptr, "u", film);
-    });
-    EXPECT_EQ(holds_, std::vector<bool>{true}) << "the other hold still stands";
+    for (const std::string& cookie : {film, std::to_string(std::stoul(film) + 1), std::string("1")}) {
+        EXPECT_EQ(while_serving([&] { return other.call("/ScreenSaver", "UnInhibit", "u", std::stoul(cookie)); }), "");
+    }
+    while_serving([&] { return slides.call("/ScreenSaver", "UnInhibit", "u", std::stoul(film)); });
+    EXPECT_EQ(holds_, std::vector<bool>{true}) << "nobody but the player ends the film's hold";
 
-    sd_bus_flush_close_unref(slides);
-    for (int i = 0; i < 200 && holds_.size() < 2; ++i) serve(*service, 10ms);
-    EXPECT_EQ(holds_, (std::vector<bool>{true, false})) << "the hold of a caller that left ends";
-    sd_bus_flush_close_unref(player);
+    while_serving([&] { return slides.call("/ScreenSaver", "UnInhibit", "u", std::stoul(talk)); });
+    EXPECT_EQ(holds_, std::vector<bool>{true}) << "the film's hold still stands";
+
+    std::string refused;
+    for (size_t i = 1; i <= ScreenSaverService::kMostHolds && refused.empty(); ++i) {
+        const std::string cookie = while_serving([&] { return player.inhibit(); });
+        if (cookie.find("Error") != std::string::npos) refused = cookie;
+    }
+    EXPECT_EQ(refused, "org.freedesktop.DBus.Error.LimitsExceeded");
+
+    player.leave();
+    serve_until([&] { return holds_.size() == 2; });
+    EXPECT_EQ(holds_, (std::vector<bool>{true, false})) << "the holds of a caller that left end";
 }
 
-TEST_F(ScreenSaverServiceTest, TheNameOfAnotherProgramIsLeftAlone)
+// The game through the standard interface: GetActive, SetActive and its
+// ActiveChanged, the times, activity, and no lock.
+TEST_F(ScreenSaverServiceTest, TheGameIsAskedForAndToldThroughTheStandardInterface)
 {
-    sd_bus* desktop = connect();
-    ASSERT_GE(sd_bus_request_name(desktop, kName, 0), 0);
     auto service = start_service();
-    EXPECT_EQ(service->fd(), -1);
-    ASSERT_EQ(said_.size(), 1u);
-    EXPECT_NE(said_[0].find("belongs to another program"), std::string::npos) << said_[0];
+    bool shows = false;
+    int activity = 0;
+    service->game = {[&] { return shows; },
+        [&] {
+            service->game_shows(shows = true);
+            return true;
+        },
+        [&] { service->game_shows(shows = false); }, [&] { ++activity; },
+        [](std::function<void(std::optional<Milliseconds>)> answer) { answer(Milliseconds(125'000)); }};
+    Program script;
+    std::vector<int> changes;
+    sd_bus_match_signal(script.bus(), nullptr, nullptr, "/org/freedesktop/ScreenSaver", kInterface, "ActiveChanged",
+        [](sd_bus_message* signal, void* data, sd_bus_error*) {
+            int active = 0;
+            sd_bus_message_read(signal, "b", &active);
+            static_cast<std::vector<int>*>(data)->push_back(active);
+            return 0;
+        },
+        &changes);
+    const auto call = [&](const char* member, const char* types = nullptr, int value = 0) {
+        return while_serving([&] { return script.call("/org/freedesktop/ScreenSaver", member, types, value); });
+    };
 
-    const char* unique = nullptr;
-    sd_bus_get_unique_name(desktop, &unique);
-    EXPECT_EQ(owner(desktop), unique);
-    sd_bus_flush_close_unref(desktop);
+    EXPECT_EQ(call("GetActive"), "false");
+    EXPECT_EQ(call("SetActive", "b", 1), "true");
+    EXPECT_EQ(call("GetActive"), "true");
+    EXPECT_EQ(call("GetActiveTime"), "0");
+    EXPECT_EQ(call("GetSessionIdleTime"), "125");
+    EXPECT_EQ(call("SimulateUserActivity"), "");
+    EXPECT_EQ(activity, 1);
+    EXPECT_EQ(call("SetActive", "b", 0), "true");
+    EXPECT_EQ(call("GetActive"), "false");
+    EXPECT_EQ(call("Lock"), "org.freedesktop.DBus.Error.NotSupported");
+    while (sd_bus_process(script.bus(), nullptr) > 0) {
+    }
+    EXPECT_EQ(changes, (std::vector<int>{1, 0}));
 }
 
-TEST_F(ScreenSaverServiceTest, AProgramThatTakesTheNameOverGetsItAndTheHoldsMadeHereEnd)
+// The name is the session's: a program that owns it keeps it, one that
+// takes it over gets it (and the holds made here end), and the watcher
+// takes it back when the program leaves.
+TEST_F(ScreenSaverServiceTest, TheWatcherQueuesForTheNameAndTakesItWhenItsOwnerLeaves)
 {
+    Program desktop;
+    ASSERT_GE(sd_bus_request_name(desktop.bus(), kName, SD_BUS_NAME_ALLOW_REPLACEMENT), 0);
     auto service = start_service();
-    sd_bus* player = connect();
-    while_serving(*service, [&] { return inhibit(player, "/ScreenSaver"); });
+    EXPECT_FALSE(service->owns_name());
+    ASSERT_EQ(watcher_->said.size(), 1u);
+    EXPECT_NE(watcher_->said[0].find("belongs to another program"), std::string::npos) << watcher_->said[0];
+    desktop.leave();
+    serve_until([&] { return service->owns_name(); });
+    EXPECT_TRUE(service->owns_name());
 
-    sd_bus* desktop = connect();
-    ASSERT_GE(while_serving(*service, [&] { return sd_bus_request_name(desktop, kName, SD_BUS_NAME_REPLACE_EXISTING); }),
+    Program player;
+    while_serving([&] { return player.inhibit(); });
+    Program locker;
+    ASSERT_GE(while_serving([&] { return sd_bus_request_name(locker.bus(), kName, SD_BUS_NAME_REPLACE_EXISTING); }),
         0);
-    for (int i = 0; i < 200 && service->fd() >= 0; ++i) serve(*service, 10ms);
-    EXPECT_EQ(service->fd(), -1);
+    serve_until([&] { return !service->owns_name(); });
     EXPECT_EQ(holds_, (std::vector<bool>{true, false}));
-    const char* unique = nullptr;
-    sd_bus_get_unique_name(desktop, &unique);
-    EXPECT_EQ(owner(player), unique);
-    sd_bus_flush_close_unref(player);
-    sd_bus_flush_close_unref(desktop);
+    EXPECT_EQ(owner(player.bus()), testing::unique_name(locker.bus()));
+
+    locker.leave();
+    serve_until([&] { return service->owns_name(); });
+    EXPECT_EQ(owner(player.bus()), watcher_name());
 }
 
 }  // namespace

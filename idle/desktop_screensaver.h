@@ -1,0 +1,51 @@
+#pragma once
+
+#include "idle/bus_call.h"
+
+#include <functional>
+#include <string>
+
+namespace pellavin::idle {
+
+// A screen saver or locker of the desktop on the session bus, followed for
+// whether it has blanked or locked the screen: GNOME Shell's
+// org.gnome.ScreenSaver, or another program's org.freedesktop.ScreenSaver
+// (KDE's, Xfce's, LXQt's lockers announce themselves there). Asked
+// GetActive whenever a program takes the name, and told ActiveChanged from
+// then on. A name nobody owns is a screen that has not blanked.
+class DesktopScreenSaver {
+public:
+    struct Names {
+        const char* name;
+        const char* path;
+        const char* interface;
+    };
+    static constexpr Names kGnomeShell{"org.gnome.ScreenSaver", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver"};
+    static constexpr Names kFreedesktop{
+        "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver"};
+
+    // The name owned by `self` (the watcher's own service) is not followed.
+    DesktopScreenSaver(const BusContext& context, Names names, std::string self = "");
+    DesktopScreenSaver(const DesktopScreenSaver&) = delete;
+    DesktopScreenSaver& operator=(const DesktopScreenSaver&) = delete;
+
+    // Runs when it becomes active and when it is no longer.
+    std::function<void(bool active)> on_active;
+
+    // Called by the bus's handlers.
+    void owner_changed(const std::string& owner);
+    void active_changed(bool active, const char* sender);
+
+private:
+    void set_active(bool active);
+
+    BusContext context_;
+    BusSlots slots_;
+    Names names_;
+    std::string self_;
+    BusQuestion get_active_;
+    std::string owner_;  // followed: neither nobody nor the watcher
+    bool active_ = false;
+};
+
+}  // namespace pellavin::idle

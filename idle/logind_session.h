@@ -1,0 +1,39 @@
+#pragma once
+
+#include "idle/bus_call.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace pellavin::idle {
+
+// The session as logind keeps it on the system bus: LockedHint, which
+// lockers set while the screen is locked, and the Lock and Unlock that
+// logind sends the session's locker. The session is the one XDG_SESSION_ID
+// names, else the one the watcher runs in; without a system bus, logind or
+// such a session there is nothing to follow, and nothing is said.
+class LogindSession {
+public:
+    explicit LogindSession(const BusContext& context);
+    LogindSession(const LogindSession&) = delete;
+    LogindSession& operator=(const LogindSession&) = delete;
+
+    // Runs when the session becomes locked and when it is no longer.
+    std::function<void(bool locked)> on_locked;
+
+    // Called by the bus's handlers.
+    void found(const std::string& session_path);
+    void ask_locked_hint();
+    void set_locked(bool locked);
+
+private:
+    BusContext context_;
+    BusSlots slots_;
+    BusQuestion get_session_;
+    std::string path_;  // the session's object, once found
+    std::optional<BusQuestion> get_locked_hint_;
+    bool locked_ = false;
+};
+
+}  // namespace pellavin::idle

@@ -1,0 +1,194 @@
+#include "idle/desktop_screensaver.h"
+#include "idle/logind_session.h"
+#include "tests/idle/private_bus.h"
+
+#include <gtest/gtest.h>
+#include <systemd/sd-bus.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace pellavin::idle {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Another program on one of the test's buses, served on a thread of its
+// own; what it is to do goes to that thread.
+class Program {
+public:
+    using Kind = BusConnection::Kind;
+
+    explicit Program(Kind kind = Kind::Session)
+    {
+        EXPECT_GE(kind == Kind::Session ? sd_bus_open_user(&bus_) : sd_bus_open_system(&bus_), 0);
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                while (sd_bus_process(bus_, nullptr) > 0) {
+                }
+                std::vector<std::function<void()>> work;
+                {
+                    std::lock_guard lock(mutex_);
+                    work.swap(work_);
+                }
+                for (auto& step : work) step();
+                sd_bus_wait(bus_, 10'000);
+            }
+        });
+    }
+    ~Program()
+    {
+        stop_ = true;
+        thread_.join();
+        sd_bus_flush_close_unref(bus_);
+    }
+
+    void on_thread(std::function<void()> step)
+    {
+        std::lock_guard lock(mutex_);
+        work_.push_back(std::move(step));
+    }
+    void own(const char* name)
+    {
+        on_thread([this, name] { sd_bus_request_name(bus_, name, 0); });
+    }
+
+    sd_bus* bus() const { return bus_; }
+    std::atomic<bool> active = false;
+
+private:
+    sd_bus* bus_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> stop_ = false;
+    std::mutex mutex_;
+    std::vector<std::function<void()>> work_;
+};
+
+int get_active(sd_bus_message* call, void* data, sd_bus_error*)
+{
+    return sd_bus_reply_method_return(call, "b", static_cast<Program*>(data)->active.load());
+}
+
+// A screen saver that is active when it comes, then not, then leaves, and
+// another that comes active and leaves: each change is followed, and the
+// watcher's own name is never followed.
+TEST(DesktopScreenSaver, ItsActiveStateIsFollowedWhoeverOwnsTheName)
+{
+    testing::PrivateBus bus;
+    ASSERT_TRUE(bus.up()) << "dbus-daemon did not start";
+    testing::WatcherBus watcher;
+    static constexpr sd_bus_vtable kVtable[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("GetActive", "", "b", get_active, 0),
+        SD_BUS_SIGNAL("ActiveChanged", "b", 0),
+        SD_BUS_VTABLE_END,
+    };
+    const auto names = DesktopScreenSaver::kGnomeShell;
+    std::vector<bool> changes;
+    DesktopScreenSaver shell(watcher.context, names);
+    shell.on_active = [&](bool active) { changes.push_back(active); };
+    const auto follow = [&](size_t count) { watcher.serve([&] { return changes.size() == count; }, 3s); };
+
+    for (int owner = 1; owner <= 2; ++owner) {
+        auto locker = std::make_unique<Program>();
+        locker->active = true;
+        locker->on_thread([&] { sd_bus_add_object_vtable(locker->bus(), nullptr, names.path, names.interface, kVtable,
+                                    locker.get()); });
+        locker->own(names.name);
+        follow(changes.size() + 1);
+        if (owner == 1) {
+            locker->on_thread([&] { sd_bus_emit_signal(locker->bus(), names.path, names.interface, "ActiveChanged",
+                                        "b", 0); });
+            follow(2);
+            locker->on_thread([&] { sd_bus_emit_signal(locker->bus(), names.path, names.interface, "ActiveChanged",
+                                        "b", 1); });
+            follow(3);
+        }
+        locker.reset();
+        follow(changes.size() + 1);
+    }
+    EXPECT_EQ(changes, (std::vector<bool>{true, false, true, false, true, false}));
+    EXPECT_TRUE(watcher.said.empty()) << watcher.said[0];
+
+    // The watcher's own org.freedesktop.ScreenSaver is its own business.
+    ASSERT_GE(sd_bus_request_name(watcher.connection.get(), DesktopScreenSaver::kFreedesktop.name, 0), 0);
+    DesktopScreenSaver own(watcher.context, DesktopScreenSaver::kFreedesktop, watcher.connection.unique_name());
+    bool asked = false;
+    own.on_active = [&](bool) { asked = true; };
+    watcher.serve([] { return false; }, 200ms);
+    EXPECT_FALSE(asked);
+}
+
+// logind on the test's own system bus: the session this process is in is
+// found by its process, starts locked, and follows Unlock, Lock and
+// LockedHint.
+int get_session_by_pid(sd_bus_message* call, void*, sd_bus_error*)
+{
+    return sd_bus_reply_method_return(call, "o", "/org/freedesktop/login1/session/_31");
+}
+
+int locked_hint(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void* data, sd_bus_error*)
+{
+    return sd_bus_message_append(reply, "b", static_cast<Program*>(data)->active.load());
+}
+
+TEST(LogindSession, TheSessionsLockIsFollowed)
+{
+    testing::PrivateBus system_bus("DBUS_SYSTEM_BUS_ADDRESS");
+    ASSERT_TRUE(system_bus.up()) << "dbus-daemon did not start";
+    unsetenv("XDG_SESSION_ID");
+    testing::WatcherBus watcher(BusConnection::Kind::System);
+    {
+        LogindSession nobody(watcher.context);
+        watcher.serve([] { return false; }, 500ms);
+        EXPECT_TRUE(watcher.said.empty()) << "no logind on the bus: nothing to say";
+    }
+
+    static constexpr sd_bus_vtable kManager[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("GetSessionByPID", "u", "o", get_session_by_pid, 0),
+        SD_BUS_VTABLE_END,
+    };
+    static constexpr sd_bus_vtable kSession[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_PROPERTY("LockedHint", "b", locked_hint, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+        SD_BUS_SIGNAL("Lock", "", 0),
+        SD_BUS_SIGNAL("Unlock", "", 0),
+        SD_BUS_VTABLE_END,
+    };
+    constexpr char kPath[] = "/org/freedesktop/login1/session/_31";
+    constexpr char kInterface[] = "org.freedesktop.login1.Session";
+    Program logind(Program::Kind::System);
+    logind.active = true;
+    logind.on_thread([&] {
+        sd_bus_add_object_vtable(logind.bus(), nullptr, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+            kManager, &logind);
+        sd_bus_add_object_vtable(logind.bus(), nullptr, kPath, kInterface, kSession, &logind);
+    });
+    logind.own("org.freedesktop.login1");
+    watcher.serve([] { return false; }, 200ms);
+
+    std::vector<bool> changes;
+    LogindSession session(watcher.context);
+    session.on_locked = [&](bool locked) { changes.push_back(locked); };
+    const auto follow = [&](size_t count) { watcher.serve([&] { return changes.size() == count; }, 3s); };
+    follow(1);
+    logind.on_thread([&] { sd_bus_emit_signal(logind.bus(), kPath, kInterface, "Unlock", ""); });
+    follow(2);
+    logind.on_thread([&] { sd_bus_emit_signal(logind.bus(), kPath, kInterface, "Lock", ""); });
+    follow(3);
+    logind.on_thread([&] {
+        logind.active = false;
+        sd_bus_emit_properties_changed(logind.bus(), kPath, kInterface, "LockedHint", nullptr);
+    });
+    follow(4);
+    EXPECT_EQ(changes, (std::vector<bool>{true, false, true, false}));
+    EXPECT_TRUE(watcher.said.empty()) << watcher.said[0];
+}
+
+}  // namespace
+}  // namespace pellavin::idle
