@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <stdexcept>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,12 +20,18 @@ namespace fs = std::filesystem;
 using testing::TempDir;
 const auto as_seen = testing::seen_as_unprivileged_user;
 
+constexpr uid_t kNobody = 65534;
+constexpr uid_t kOtherUser = 1;  // daemon
+
 // A directory (no delay) or a settings file holding `delay` as DelayMinutes,
-// the user's, with `mode`. Listed again, a directory only gets the mode.
+// with `mode`, the user's unless another `owner` is given; or a link to
+// `link_to`. Listed again, a directory only gets the mode.
 struct Node {
     const char* path;
     mode_t mode;
     int16_t delay = -1;
+    uid_t owner = kNobody;
+    const char* link_to = nullptr;
 };
 
 // The programs' directory and the user's home, with the user's
@@ -48,15 +56,19 @@ struct Tree {
     std::string at(const std::string& relative) const { return root.file(relative); }
     void make(const Node& node) const
     {
-        if (node.delay < 0) {
+        if (node.link_to) {
+            fs::create_symlink(at(node.link_to), at(node.path));
+        } else if (node.delay < 0) {
             fs::create_directories(at(node.path));
         } else {
             SettingsRecord record;
             record.DelayMinutes = node.delay;
             record.Store(at(node.path));
         }
-        testing::give_to_unprivileged_user(at(node.path));
-        chmod(at(node.path).c_str(), node.mode);
+        if (testing::running_as_root() && lchown(at(node.path).c_str(), node.owner, node.owner) != 0) {
+            throw std::runtime_error("lchown failed");
+        }
+        if (!node.link_to) chmod(at(node.path).c_str(), node.mode);
     }
 
     // What the tree holds, as " a a/b c", in order.
@@ -137,7 +149,7 @@ TEST(SettingsLocation, EachUserReadsAndStoresTheFileTheirInstallationAllows)
     for (const Case& c : cases) {
         const Tree tree(c.nodes);
         // Where the user may write decides, so the user locates the file.
-        const auto file = [&] { return SettingsFile::locate(tree.at("programs"), tree.at("home/.config")); };
+        const auto file = [&] { return SettingsFile::locate(tree.at("programs"), tree.at("home/.config"), {}); };
         const auto delay = [&](const auto& load) {
             return tree.outcome([&] { return std::to_string(load().DelayMinutes); });
         };
@@ -167,6 +179,75 @@ TEST(SettingsLocation, EachUserReadsAndStoresTheFileTheirInstallationAllows)
     }
 }
 
+struct TrustCase {
+    const char* name;
+    std::vector<Node> nodes;
+    const char* path;   // the file the panel stores into
+    const char* reads;  // before the user's first store of DelayMinutes 45
+};
+
+// The record beside the programs is the user's only when nobody else could
+// replace it. Wherever it is not, the user's own file takes the store,
+// nothing is written through a link, and only the administrator's files
+// (root's, in the system's configuration directories, the first that has
+// one, else beside the programs) stand in for it: DelayMinutes 30 or 20.
+// The user's own file elsewhere, "mine", holds 7.
+TEST(SettingsLocation, OnlyWhatNoOtherUserCouldReplaceIsTheUsers)
+{
+    if (!testing::running_as_root()) GTEST_SKIP() << "another user's files need root to make";
+    const Node mine{"home/mine", 0644, 7};
+    const Node users_directory{"programs", 0755};
+    const Node installed{"programs", 0555};
+    const std::string own = "home/.config/pellavin/Settings.dat";
+    const std::string beside = "programs/Settings.dat";
+    const TrustCase cases[] = {
+        {"a link as Settings.dat", {users_directory, mine, {beside.c_str(), 0, -1, kNobody, mine.path}}, own.c_str(),
+            "0"},
+        {"a link planted in a directory all may write",
+            {{"programs", 01777, -1, 0}, mine, {beside.c_str(), 0, -1, kOtherUser, mine.path}}, own.c_str(), "0"},
+        {"the user's file in a directory others may write", {{"programs", 0775}, {beside.c_str(), 0644, 5}},
+            own.c_str(), "0"},
+        {"a file another user owns", {users_directory, {beside.c_str(), 0666, 30, kOtherUser}}, own.c_str(), "0"},
+        {"root's file in the user's directory", {users_directory, {beside.c_str(), 0644, 30, 0}}, own.c_str(), "30"},
+        {"the user's directory in a sticky one all may write", {{"", 01777, -1, 0}, users_directory}, beside.c_str(),
+            "0"},
+        {"the user's directory in one all may write", {{"", 0777, -1, 0}, users_directory}, own.c_str(), "0"},
+        {"the administrator's file in the second system directory",
+            {installed, {"etc2/pellavin", 0755, -1, 0}, {"etc2/pellavin/Settings.dat", 0644, 30, 0}}, own.c_str(),
+            "30"},
+        {"the administrator's files in both",
+            {installed, {"etc1/pellavin", 0755, -1, 0}, {"etc1/pellavin/Settings.dat", 0644, 20, 0},
+                {"etc2/pellavin", 0755, -1, 0}, {"etc2/pellavin/Settings.dat", 0644, 30, 0}},
+            own.c_str(), "20"},
+    };
+    for (const TrustCase& c : cases) {
+        const Tree tree(c.nodes);
+        const auto file = [&] {
+            return SettingsFile::locate(tree.at("programs"), tree.at("home/.config"), {tree.at("etc1"), tree.at("etc2")});
+        };
+        const auto reads = [&] { return tree.outcome([&] { return std::to_string(file().Load().DelayMinutes); }); };
+        std::map<std::string, std::string> before;
+        for (const Node& node : c.nodes) before[node.path] = testing::read_file(tree.at(node.path));
+
+        EXPECT_EQ(as_seen([&] { return tree.relative(file().path()); }), c.path) << c.name;
+        EXPECT_EQ(as_seen(reads), c.reads) << c.name;
+        SettingsRecord edited;
+        edited.DelayMinutes = 45;
+        EXPECT_EQ(as_seen([&] { return tree.outcome([&] { return file().Store(edited), std::string("stored"); }); }),
+            "stored")
+            << c.name;
+        EXPECT_EQ(as_seen(reads), "45") << c.name;
+        for (const Node& node : c.nodes) {
+            if (node.path == std::string(c.path)) continue;
+            EXPECT_EQ(testing::read_file(tree.at(node.path)), before[node.path]) << c.name << ": " << node.path;
+            EXPECT_EQ(fs::is_symlink(tree.at(node.path)), node.link_to != nullptr) << c.name << ": " << node.path;
+        }
+    }
+    // Root is a user like any other: a directory nobody owns is not root's.
+    const Tree tree({users_directory});
+    EXPECT_EQ(tree.relative(SettingsFile::locate(tree.at("programs"), tree.at("home/.config"), {}).path()), own);
+}
+
 // A configuration directory named by a relative path, or not at all, is
 // the one in the user's home.
 TEST(SettingsLocation, TheConfigurationDirectoryIsAnAbsoluteXdgConfigHomeElseTheOneInHome)
@@ -186,6 +267,29 @@ TEST(SettingsLocation, TheConfigurationDirectoryIsAnAbsoluteXdgConfigHomeElseThe
             setenv("HOME", "/home/someone", 1);
             c.configured ? setenv("XDG_CONFIG_HOME", c.configured, 1) : unsetenv("XDG_CONFIG_HOME");
             return config_home();
+        }), c.expected) << (c.configured ? c.configured : "unset");
+    }
+}
+
+// The system's directories, as the base-directory rules read them: each
+// absolute one in turn, /etc/xdg when none is set.
+TEST(SettingsLocation, TheSystemDirectoriesAreTheAbsoluteOnesOfXdgConfigDirsElseEtcXdg)
+{
+    const struct {
+        const char* configured;  // nullptr: unset
+        const char* expected;
+    } cases[] = {
+        {nullptr, " /etc/xdg"},
+        {"", " /etc/xdg"},
+        {"/site/xdg:relative::/etc/xdg", " /site/xdg /etc/xdg"},
+        {"relative", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(as_seen([&] {
+            c.configured ? setenv("XDG_CONFIG_DIRS", c.configured, 1) : unsetenv("XDG_CONFIG_DIRS");
+            std::string seen;
+            for (const std::string& directory : config_dirs()) seen += " " + directory;
+            return seen;
         }), c.expected) << (c.configured ? c.configured : "unset");
     }
 }
