@@ -2,7 +2,6 @@
 
 #include "runner/settings.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 

