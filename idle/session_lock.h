@@ -5,8 +5,9 @@
 namespace pellavin::idle {
 
 // One watcher to a session: an exclusive lock on a file named after the
-// session in the user's runtime directory. The kernel drops it when the
-// process ends, however it ends.
+// session in the user's runtime directory (without a private one, in
+// pellavin/ in their cache directory, made 0700). The kernel drops it when
+// the process ends, however it ends.
 class SessionLock {
 public:
     enum class State { Taken, HeldElsewhere, Failed };

@@ -26,15 +26,20 @@ void Form1::store()
 }
 
 // A session that cannot follow is said, and nothing else is lost: the
-// record stays stored and the dialog goes on.
+// record stays stored and the dialog goes on. What is merely worth knowing
+// goes to stderr, once, never into a box the user must dismiss.
 void Form1::switch_screensaver()
 {
     const bool enabled = Settings.NoScreensaver == 0;
-    const std::vector<std::string> problems = screensaver_.set_enabled(enabled);
-    if (problems.empty()) return;
+    const SwitchOutcome outcome = screensaver_.set_enabled(enabled);
+    if (!outcome.note.empty() && !noted_) {
+        platform().write_error_line(App.Title() + ": " + outcome.note);
+        noted_ = true;
+    }
+    if (outcome.problems.empty()) return;
     std::string prompt = std::string("The screensaver could not be switched ") + (enabled ? "on" : "off")
         + " for your session:\n";
-    for (const std::string& problem : problems) prompt += "\n" + problem;
+    for (const std::string& problem : outcome.problems) prompt += "\n" + problem;
     MsgBox(prompt + "\n\nThe settings were saved.", msg_box::kExclamation);
 }
 

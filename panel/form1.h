@@ -71,6 +71,7 @@ private:
     void switch_screensaver();
 
     ScreensaverSwitch& screensaver_;
+    bool noted_ = false;  // the switch's note has been said
 };
 
 }  // namespace pellavin::panel

@@ -2,7 +2,6 @@
 
 #include "runner/settings.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,10 @@ namespace pellavin {
 // absolute path, else ~/.config.
 std::string config_home();
 
+// The system's configuration directories, most important first: the
+// absolute ones of XDG_CONFIG_DIRS, or /etc/xdg when it is unset or empty.
+std::vector<std::string> config_dirs();
+
 // Makes each missing directory on the way to `directory`, private to the
 // user (0700), as their configuration is nobody else's business. Raises
 // RuntimeError naming the directory that could not be made.
@@ -19,16 +22,18 @@ void make_private_directories(const std::string& directory);
 
 // The Settings.dat that a user's programs read and the panel writes.
 //
-// The record lives beside the programs, in their real directory, whenever
-// the user may write there (or may write the Settings.dat already there).
-// An installation that is not the user's to change gives each user a file
-// of their own under their configuration directory instead; until they
-// first store one, the file beside the programs (an administrator's
-// defaults) stands in for it.
+// The record lives beside the programs, in their real directory, when that
+// is the user's: they may write there (or the Settings.dat already there),
+// and no other user could replace what is there. Otherwise each user has a
+// file of their own under their configuration directory; until they first
+// store one, an administrator's file stands in for it: the first of the
+// system's configuration directories that holds one, else the one beside
+// the programs.
 class SettingsFile {
 public:
     static SettingsFile locate(const std::string& app_path);
-    static SettingsFile locate(const std::string& app_path, const std::string& config_home);
+    static SettingsFile locate(
+        const std::string& app_path, const std::string& config_home, const std::vector<std::string>& config_dirs);
 
     // The file the panel stores into.
     const std::string& path() const { return path_; }
@@ -48,11 +53,11 @@ public:
     void Store(const SettingsRecord& record) const;
 
 private:
-    SettingsFile(std::string path, std::optional<std::string> shared);
+    SettingsFile(std::string path, std::vector<std::string> defaults);
     SettingsRecord load_own(bool missing_is_error) const;
 
     std::string path_;
-    std::optional<std::string> shared_;  // beside the programs, when the user has a file of their own
+    std::vector<std::string> defaults_;  // the administrator's, in order, when the user has a file of their own
 };
 
 }  // namespace pellavin

@@ -11,15 +11,17 @@
 namespace pellavin::runtime {
 namespace {
 
-constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+// Never through a link: whoever may make one must not choose the file a
+// store writes over.
+constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the user's umask
 
 bool refused_for_writing(int err) { return err == EACCES || err == EPERM || err == EROFS; }
 
 RuntimeError not_a_file(const std::string& path, mode_t mode)
 {
-    return RuntimeError(error_number::kPathFileAccess,
-        path + (S_ISDIR(mode) ? ": Is a directory" : ": not a regular file"));
+    const char* what = S_ISDIR(mode) ? ": Is a directory" : S_ISLNK(mode) ? ": a link" : ": not a regular file";
+    return RuntimeError(error_number::kPathFileAccess, path + what);
 }
 
 // Only a regular file can hold a record: a pipe would block the program or
@@ -27,7 +29,7 @@ RuntimeError not_a_file(const std::string& path, mode_t mode)
 void refuse_other_kinds(const std::string& path)
 {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) throw not_a_file(path, info.st_mode);
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) throw not_a_file(path, info.st_mode);
 }
 
 // The same check on what was opened, in case the path changed meanwhile.

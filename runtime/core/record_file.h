@@ -20,7 +20,7 @@ public:
     // read-only file, or one in a directory the user may not write), it is
     // opened read-only instead. Anything but a regular file is refused, so a
     // directory or a pipe in the file's place can neither fail obscurely nor
-    // hang the program.
+    // hang the program, and a link is never followed.
     static RecordFile open_for_read(const std::string& path);
 
     // Opens the file for writing, creating it empty when missing.

@@ -54,11 +54,15 @@ pid_t spawn_program(const std::string& path, const std::vector<std::string>& arg
     return pid;
 }
 
-void spawn_detached(const std::string& path)
+void spawn_detached(const std::string& path, const std::vector<std::string>& environment)
 {
     const SpawnAttributes attributes(POSIX_SPAWN_SETSID);
     std::string program = path;
     char* argv[] = {program.data(), nullptr};
+    std::vector<std::string> variables = environment;
+    std::vector<char*> envp;
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) throw os_error(path, errno);
 
@@ -68,7 +72,7 @@ void spawn_detached(const std::string& path)
     const pid_t go_between = fork();
     if (go_between == 0) {
         pid_t pid = 0;
-        const int err = posix_spawn(&pid, program.c_str(), nullptr, attributes.get(), argv, environ);
+        const int err = posix_spawn(&pid, program.c_str(), nullptr, attributes.get(), argv, envp.data());
         const bool told = write(report[1], &err, sizeof err) == static_cast<ssize_t>(sizeof err);
         _exit(told ? 0 : 1);
     }
@@ -83,6 +87,13 @@ void spawn_detached(const std::string& path)
     while (go_between > 0 && waitpid(go_between, nullptr, 0) < 0 && errno == EINTR) {
     }
     if (err != 0) throw os_error(path, err);
+}
+
+std::vector<std::string> current_environment()
+{
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable != nullptr; ++variable) variables.emplace_back(*variable);
+    return variables;
 }
 
 }  // namespace pellavin::runtime

@@ -162,6 +162,33 @@ scenario_preview() {
   expect_note_then_end "Close" "00 00 ff ff 00 00 0a 00 00 00 00 00"
 }
 
+# The two programs alone, as they have always come, with no watcher beside
+# them: Save, Preview and Close store the record and show nothing but the
+# closing note; the missing watcher is said once, on stderr.
+scenario_two_programs_alone() {
+  dir=$e2e_tmp/alone
+  mkdir -p "$dir"
+  cp "$E2E_BIN/Pellavin" "$E2E_BIN/PellavinRun" "$dir/"
+  open_panel "$dir" || return
+  press Check3
+  press Command2
+  stored="00 00 00 00 00 00 0a 00 01 00 00 00"
+  wait_until holds "$dir/Settings.dat" "$stored" || true
+  expect "Save stores" "$(bytes "$dir/Settings.dat")" "$stored"
+  expect "Save shows nothing" "$(showing Pellavin)" ""
+  # A box from Save would take these keys, and no runner would come.
+  press Command3
+  find_runner || return
+  expect "Preview shows nothing" "$(showing Pellavin)" ""
+  key x
+  wait_gone "$RUNNER" || fail "a key did not end the runner"
+  xdotool windowfocus --sync "$DIALOG"
+  press Command1
+  expect_note_then_end "Close" "$stored"
+  expect "one line on stderr" "$(grep -c . "$artifacts/Pellavin.stderr")" 1
+  expect "naming the watcher" "$(grep -c "$dir/PellavinIdle is not there" "$artifacts/Pellavin.stderr")" 1
+}
+
 # In a directory the user may not write, the panel says why it cannot keep
 # the settings and still opens with the defaults; "Save" says so and keeps
 # the dialog; closing asks whether to close anyway. What each message says
@@ -316,6 +343,8 @@ scenario_installed_for_a_user() {
   expect "one watcher for the session" "$(watchers | wc -l)" 1
   watcher=$(watchers)
   expect "it is the user's" "$(stat -c %U "/proc/$watcher")" nobody
+  expect "with the session's environment, not what the panel set for itself" \
+    "$(tr '\0' '\n' <"/proc/$watcher/environ" | grep -c '^QT_XCB_NO_MITSHM=')" 0
 
   # Left alone for the delay, the watcher starts the game, which waits for an arrow.
   find_runner "$watcher" || return

@@ -92,7 +92,7 @@ TEST(PanelCommands, EveryStoreMakesTheSessionFollowEnableScreensaver)
     EXPECT_TRUE(panel.platform.messages.empty());
 
     const std::string entry = "/home/someone/.config/autostart/pellavin-idle.desktop";
-    panel.screensaver.problems = {entry + ": Permission denied"};
+    panel.screensaver.outcome.problems = {entry + ": Permission denied"};
     form.Check4.set_Value(CheckBox::kChecked);
     form.close();
     EXPECT_EQ(panel.screensaver.turns, (std::vector<bool>{true, false, true}));

@@ -138,7 +138,10 @@ TEST(PanelLoad, AFileThatCannotBeOpenedGivesAMessageAndTheDefaults)
             std::filesystem::create_directories(config);
             chmod(dir.file("locked").c_str(), 0000);
         }
-        if (c.directory_in_its_place) std::filesystem::create_directory(path);
+        if (c.directory_in_its_place) {
+            std::filesystem::create_directory(path);
+            testing::give_to_unprivileged_user(path);  // another user's would not be the user's file at all
+        }
         if (c.file_mode) {
             SettingsRecord{1, -1, -1, 45, 1, 1}.Store(path);
             testing::give_to_unprivileged_user(path);

@@ -13,15 +13,15 @@
 namespace pellavin::panel {
 
 // Records each turn of the session's screensaver switch, and answers with
-// scripted problems.
+// a scripted outcome.
 struct FakeScreensaver final : ScreensaverSwitch {
     std::vector<bool> turns;
-    std::vector<std::string> problems;
+    SwitchOutcome outcome;
 
-    std::vector<std::string> set_enabled(bool enabled) override
+    SwitchOutcome set_enabled(bool enabled) override
     {
         turns.push_back(enabled);
-        return problems;
+        return outcome;
     }
 };
 

@@ -1,4 +1,5 @@
 #include "panel/screensaver_switch.h"
+#include "runtime/core/spawn.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -6,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
@@ -30,13 +32,15 @@ echo "$parent $session $$ $0" >>"$(dirname "$0")/started"
 // stand-in watcher, and reached through a link as a menu entry would.
 struct Installation {
     TempDir dir;
-    fs::path real = dir.path() / "a \"dir\" with $, ` and \\ in it";
+    fs::path real;
     fs::path link = dir.path() / "link";
     fs::path config = dir.path() / "config";
     fs::path entry = config / "autostart/pellavin-idle.desktop";
-    std::string watcher = (real / "PellavinIdle").string();
+    std::string watcher;
 
-    Installation()
+    explicit Installation(const std::string& name = "a \"dir\" with $, ` and \\ in it")
+        : real(dir.path() / name)
+        , watcher((real / "PellavinIdle").string())
     {
         fs::create_directories(real);
         testing::write_file(watcher, kStandIn);
@@ -64,8 +68,8 @@ struct Installation {
 TEST(SessionScreensaver, OnGivesTheSessionAnEntryAndARunningWatcherAndOffTakesTheEntryAway)
 {
     Installation panel;
-    SessionScreensaver screensaver(panel.link.string(), panel.config.string());
-    EXPECT_EQ(screensaver.set_enabled(true), std::vector<std::string>{});
+    SessionScreensaver screensaver(panel.link.string(), panel.config.string(), runtime::current_environment());
+    EXPECT_EQ(screensaver.set_enabled(true).problems, std::vector<std::string>{});
 
     const std::vector<std::string> started = panel.starts(1);
     ASSERT_EQ(started.size(), 1u);
@@ -90,25 +94,36 @@ TEST(SessionScreensaver, OnGivesTheSessionAnEntryAndARunningWatcherAndOffTakesTh
     ASSERT_EQ(launched.size(), 2u);
     EXPECT_EQ(launched[1].substr(launched[1].find('/')), panel.watcher);
 
-    EXPECT_EQ(screensaver.set_enabled(false), std::vector<std::string>{});
+    EXPECT_EQ(screensaver.set_enabled(false).problems, std::vector<std::string>{});
     EXPECT_FALSE(fs::exists(panel.entry));
-    EXPECT_EQ(screensaver.set_enabled(false), std::vector<std::string>{});
+    EXPECT_EQ(screensaver.set_enabled(false).problems, std::vector<std::string>{});
 
     const std::string others = "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/lib/pellavin/PellavinIdle\n";
     testing::write_file(panel.entry.string(), others);
-    EXPECT_EQ(screensaver.set_enabled(false), std::vector<std::string>{});
+    EXPECT_EQ(screensaver.set_enabled(false).problems, std::vector<std::string>{});
     EXPECT_EQ(read_file(panel.entry.string()), others) << "another installation's entry was touched";
 }
 
 // Each failure is said with its path, and what can still be done is done.
+// With no watcher beside the panel nothing fails: there is only a note.
 TEST(SessionScreensaver, WhatCannotBeDoneIsSaidWithItsPath)
 {
     {
         TempDir empty;
-        SessionScreensaver screensaver(empty.path().string(), empty.file("config"));
-        EXPECT_EQ(screensaver.set_enabled(true),
-            std::vector<std::string>{empty.file("PellavinIdle") + ": No such file or directory"});
+        SessionScreensaver screensaver(empty.path().string(), empty.file("config"), runtime::current_environment());
+        const SwitchOutcome outcome = screensaver.set_enabled(true);
+        EXPECT_EQ(outcome.problems, std::vector<std::string>{});
+        EXPECT_EQ(outcome.note.find(empty.file("PellavinIdle") + " is not there"), 0u) << outcome.note;
         EXPECT_FALSE(fs::exists(empty.file("config"))) << "an entry for a watcher that is not there";
+    }
+    {
+        // A desktop entry is UTF-8: the entry cannot name this watcher, which starts all the same.
+        Installation latin1("caf\xe9");
+        SessionScreensaver screensaver(latin1.real.string(), latin1.config.string(), runtime::current_environment());
+        EXPECT_EQ(screensaver.set_enabled(true).problems,
+            std::vector<std::string>{latin1.watcher + ": not UTF-8, so no desktop entry can name it"});
+        EXPECT_EQ(latin1.starts(1).size(), 1u);
+        EXPECT_FALSE(fs::exists(latin1.entry));
     }
 
     Installation panel;
@@ -118,8 +133,8 @@ TEST(SessionScreensaver, WhatCannotBeDoneIsSaidWithItsPath)
     testing::give_to_unprivileged_user(panel.config.string());
     const auto problem = [&](bool enabled) {
         return testing::seen_as_unprivileged_user([&] {
-            SessionScreensaver screensaver(panel.real.string(), panel.config.string());
-            const std::vector<std::string> problems = screensaver.set_enabled(enabled);
+            SessionScreensaver screensaver(panel.real.string(), panel.config.string(), runtime::current_environment());
+            const std::vector<std::string> problems = screensaver.set_enabled(enabled).problems;
             return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problems";
         });
     };
@@ -132,6 +147,68 @@ TEST(SessionScreensaver, WhatCannotBeDoneIsSaidWithItsPath)
     testing::write_file(panel.entry.string(), "");
     chmod(panel.entry.c_str(), 0000);
     EXPECT_EQ(problem(false), panel.entry.string() + ": Permission denied");
+}
+
+// A login must never start what someone else could replace: another
+// user's watcher, or one that others may write or sit in a directory that
+// others may write, sticky or not. Root's is fine, even below a sticky one.
+TEST(SessionScreensaver, StartsNoWatcherAnotherUserCouldReplace)
+{
+    if (!testing::running_as_root()) GTEST_SKIP() << "another user's files need root to make";
+    const struct {
+        std::function<void(const Installation&)> make;
+        const char* reason;  // about the directory, or the watcher itself; nullptr: it starts
+        bool directory = false;
+    } cases[] = {
+        {[](const Installation& i) { chmod(i.real.c_str(), 01777); }, "others may write it", true},
+        {[](const Installation& i) { chmod(i.watcher.c_str(), 0775); }, "others may write it"},
+        {[](const Installation& i) { (void)!chown(i.watcher.c_str(), 1, 0); }, "another user's"},
+        {[](const Installation& i) { chmod(i.dir.path().c_str(), 01777); }, nullptr},
+    };
+    for (const auto& c : cases) {
+        Installation panel("programs");
+        c.make(panel);
+        SessionScreensaver screensaver(panel.real.string(), panel.config.string(), runtime::current_environment());
+        const std::vector<std::string> problems = screensaver.set_enabled(true).problems;
+        if (!c.reason) {
+            EXPECT_EQ(problems, std::vector<std::string>{});
+            EXPECT_EQ(panel.starts(1).size(), 1u);
+            continue;
+        }
+        const std::string about = c.directory ? panel.real.string() : panel.watcher;
+        EXPECT_EQ(problems, std::vector<std::string>{panel.watcher + ": not started, as another user could replace it ("
+                                + about + ": " + c.reason + ")"});
+        EXPECT_FALSE(fs::exists(panel.entry)) << c.reason;
+        EXPECT_FALSE(fs::exists(panel.real / "started")) << c.reason;
+    }
+}
+
+// The entry is the user's file: a store changes the panel's own keys and
+// keeps whatever the user and their desktop wrote around them, and one far
+// larger than any entry is left alone.
+TEST(SessionScreensaver, OnKeepsTheUsersOwnLinesInTheEntry)
+{
+    Installation panel("programs");
+    fs::create_directories(panel.entry.parent_path());
+    const std::string theirs = "[Desktop Entry]\nName=Old\nHidden=true\nExec = /old/PellavinIdle\n# kept\n"
+                               "X-GNOME-Autostart-enabled=false\n\n[X-Other]\nExec=other\n";
+    testing::write_file(panel.entry.string(), "# by hand\n" + theirs);
+    SessionScreensaver screensaver(panel.real.string(), panel.config.string(), runtime::current_environment());
+    EXPECT_EQ(screensaver.set_enabled(true).problems, std::vector<std::string>{});
+    EXPECT_EQ(read_file(panel.entry.string()),
+        "# by hand\n[Desktop Entry]\nType=Application\nName=Pellavin Idle\nComment=Starts the Pellavin game when the "
+        "computer has been left alone for its Time Delay\nExec=\"" + panel.watcher + "\"\nTryExec=" + panel.watcher
+            + "\nTerminal=false\nNoDisplay=true\nHidden=true\n# kept\nX-GNOME-Autostart-enabled=false\n\n"
+              "[X-Other]\nExec=other\n");
+
+    const std::string huge = "[Desktop Entry]\n" + std::string(128 * 1024, '#') + "\n";
+    testing::write_file(panel.entry.string(), huge);
+    for (const bool enabled : {true, false}) {
+        EXPECT_EQ(screensaver.set_enabled(enabled).problems,
+            std::vector<std::string>{panel.entry.string() + ": larger than 64 KiB, so no desktop entry"});
+    }
+    EXPECT_EQ(read_file(panel.entry.string()), huge);
+    EXPECT_EQ(panel.starts(2).size(), 2u) << "the watcher did not start for this session";
 }
 
 }  // namespace

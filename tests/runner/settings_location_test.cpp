@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <stdexcept>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,12 +20,18 @@ namespace fs = std::filesystem;
 using testing::TempDir;
 const auto as_seen = testing::seen_as_unprivileged_user;
 
+constexpr uid_t kNobody = 65534;
+constexpr uid_t kOtherUser = 1;  // daemon
+
 // A directory (no delay) or a settings file holding `delay` as DelayMinutes,
-// the user's, with `mode`. Listed again, a directory only gets the mode.
+// with `mode`, the user's unless another `owner` is given; or a link to
+// `link_to`. Listed again, a directory only gets the mode.
 struct Node {
     const char* path;
     mode_t mode;
     int16_t delay = -1;
+    uid_t owner = kNobody;
+    const char* link_to = nullptr;
 };
 
 // The programs' directory and the user's home, with the user's
@@ -48,15 +56,19 @@ struct Tree {
     std::string at(const std::string& relative) const { return root.file(relative); }
     void make(const Node& node) const
     {
-        if (node.delay < 0) {
+        if (node.link_to) {
+            fs::create_symlink(at(node.link_to), at(node.path));
+        } else if (node.delay < 0) {
             fs::create_directories(at(node.path));
         } else {
             SettingsRecord record;
             record.DelayMinutes = node.delay;
             record.Store(at(node.path));
         }
-        testing::give_to_unprivileged_user(at(node.path));
-        chmod(at(node.path).c_str(), node.mode);
+        if (testing::running_as_root() && lchown(at(node.path).c_str(), node.owner, node.owner) != 0) {
+            throw std::runtime_error("lchown failed");
+        }
+        if (!node.link_to) chmod(at(node.path).c_str(), node.mode);
     }
 
     // What the tree holds, as " a a/b c", in order.
@@ -137,7 +149,7 @@ TEST(SettingsLocation, EachUserReadsAndStoresTheFileTheirInstallationAllows)
     for (const Case& c : cases) {
         const Tree tree(c.nodes);
         // Where the user may write decides, so the user locates the file.
-        const auto file = [&] { return SettingsFile::locate(tree.at("programs"), tree.at("home/.config")); };
+        const auto file = [&] { return SettingsFile::locate(tree.at("programs"), tree.at("home/.config"), {}); };
         const auto delay = [&](const auto& load) {
             return tree.outcome([&] { return std::to_string(load().DelayMinutes); });
         };
@@ -167,6 +179,59 @@ TEST(SettingsLocation, EachUserReadsAndStoresTheFileTheirInstallationAllows)
     }
 }
 
+// The record beside the programs is the user's only when no other user
+// could replace it; elsewhere the user's own file takes the store, nothing
+// is written through a link, and until then only the administrator's files
+// (root's: the first system directory's, else the one beside the programs)
+// stand in: DelayMinutes 30 or 20. The user's own "mine" holds 7.
+TEST(SettingsLocation, OnlyWhatNoOtherUserCouldReplaceIsTheUsers)
+{
+    if (!testing::running_as_root()) GTEST_SKIP() << "another user's files need root to make";
+    const Node mine{"home/mine", 0644, 7}, users{"programs", 0755}, installed{"programs", 0555};
+    const Node etc1{"etc1/pellavin", 0755, -1, 0}, etc2{"etc2/pellavin", 0755, -1, 0};
+    const char* beside = "programs/Settings.dat";
+    const std::string own = "home/.config/pellavin/Settings.dat";
+    const struct {
+        const char* name;
+        std::vector<Node> nodes;
+        std::string path;   // the file the panel stores into
+        const char* reads;  // before the first store
+    } cases[] = {
+        {"a link as Settings.dat", {users, mine, {beside, 0, -1, kNobody, mine.path}}, own, "0"},
+        {"a link planted in a directory all may write",
+            {{"programs", 01777, -1, 0}, mine, {beside, 0, -1, kOtherUser, mine.path}}, own, "0"},
+        {"another user's file", {users, {beside, 0666, 30, kOtherUser}}, own, "0"},
+        {"root's file in the user's directory", {users, {beside, 0644, 30, 0}}, own, "30"},
+        {"below a sticky directory all may write", {{"", 01777, -1, 0}, users}, beside, "0"},
+        {"below a directory all may write", {{"", 0777, -1, 0}, users}, own, "0"},
+        {"the second system directory's", {installed, etc2, {"etc2/pellavin/Settings.dat", 0644, 30, 0}}, own, "30"},
+        {"the first system directory's", {installed, etc1, {"etc1/pellavin/Settings.dat", 0644, 20, 0}, etc2,
+            {"etc2/pellavin/Settings.dat", 0644, 30, 0}}, own, "20"},
+    };
+    for (const auto& c : cases) {
+        const Tree tree(c.nodes);
+        const auto file = [&] {
+            return SettingsFile::locate(tree.at("programs"), tree.at("home/.config"), {tree.at("etc1"), tree.at("etc2")});
+        };
+        const auto reads = [&] { return tree.outcome([&] { return std::to_string(file().Load().DelayMinutes); }); };
+        std::map<std::string, std::string> before;
+        for (const Node& node : c.nodes) before[node.path] = testing::read_file(tree.at(node.path));
+
+        EXPECT_EQ(as_seen([&] { return tree.relative(file().path()); }), c.path) << c.name;
+        EXPECT_EQ(as_seen(reads), c.reads) << c.name;
+        as_seen([&] { return file().Store(SettingsRecord{0, 0, 0, 45, 0, 0}), std::string(); });
+        EXPECT_EQ(as_seen(reads), "45") << c.name;
+        for (const Node& node : c.nodes) {
+            if (node.path == c.path) continue;
+            EXPECT_EQ(testing::read_file(tree.at(node.path)), before[node.path]) << c.name << ": " << node.path;
+            EXPECT_EQ(fs::is_symlink(tree.at(node.path)), node.link_to != nullptr) << c.name << ": " << node.path;
+        }
+    }
+    // Root is a user like any other: a directory nobody owns is not root's.
+    const Tree tree({users});
+    EXPECT_EQ(tree.relative(SettingsFile::locate(tree.at("programs"), tree.at("home/.config"), {}).path()), own);
+}
+
 // A configuration directory named by a relative path, or not at all, is
 // the one in the user's home.
 TEST(SettingsLocation, TheConfigurationDirectoryIsAnAbsoluteXdgConfigHomeElseTheOneInHome)
@@ -187,6 +252,20 @@ TEST(SettingsLocation, TheConfigurationDirectoryIsAnAbsoluteXdgConfigHomeElseThe
             c.configured ? setenv("XDG_CONFIG_HOME", c.configured, 1) : unsetenv("XDG_CONFIG_HOME");
             return config_home();
         }), c.expected) << (c.configured ? c.configured : "unset");
+    }
+}
+
+// The system's directories: each absolute one in turn, /etc/xdg when none is set.
+TEST(SettingsLocation, TheSystemDirectoriesAreTheAbsoluteOnesOfXdgConfigDirsElseEtcXdg)
+{
+    for (const auto& [configured, expected] : {std::pair{"-", " /etc/xdg"}, {"", " /etc/xdg"},
+             {"/site/xdg:relative::/etc/xdg", " /site/xdg /etc/xdg"}, {"relative", ""}}) {
+        EXPECT_EQ(as_seen([&] {
+            std::string(configured) == "-" ? unsetenv("XDG_CONFIG_DIRS") : setenv("XDG_CONFIG_DIRS", configured, 1);
+            std::string seen;
+            for (const std::string& directory : config_dirs()) seen += " " + directory;
+            return seen;
+        }), expected) << configured;
     }
 }
 
