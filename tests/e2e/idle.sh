@@ -220,6 +220,71 @@ scenario_no_idle_protocol() {
   expect "what it says" "$(grep -c 'Wayland session: .* offers no idle notification' "$artifacts/PellavinIdle.stderr")" 1
 }
 
+# A session bus of the scenario's own, where the watcher offers its
+# org.freedesktop.ScreenSaver (or finds another program's).
+start_session_bus() {
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+  dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >/dev/null 2>&1 &
+  e2e_pids="$e2e_pids $!"
+  wait_until test -S "$XDG_RUNTIME_DIR/bus" || { fail "the session bus did not start"; return 1; }
+}
+
+screensaver() {
+  dbus-send --session --print-reply=literal --dest=org.freedesktop.ScreenSaver /ScreenSaver \
+    "org.freedesktop.ScreenSaver.$@" | tr -s ' ' | sed 's/^ //'
+}
+
+# A desktop's locker owns org.freedesktop.ScreenSaver and says the screen
+# is locked: no game. Unlocked, and input: a game a full delay after it.
+scenario_desktop_locker() {
+  dir=$(idle_dir desktop_locker)
+  start_session_bus || return
+  : >"$artifacts/locker.out"
+  /usr/bin/python3 "$(dirname "$0")/tools/screensaver_owner.py" >"$artifacts/locker.out" 2>&1 &
+  locker=$!
+  e2e_pids="$e2e_pids $locker"
+  wait_until grep -q '^active' "$artifacts/locker.out" || { fail "the stand-in locker did not start"; return; }
+  watch_in "$dir"
+  mark
+  no_game_until "$dir" $((minute + 2 * grace)) || return
+  kill -USR1 "$locker"
+  wait_until grep -q inactive "$artifacts/locker.out" || { fail "the stand-in did not unlock"; return; }
+  mark
+  game_a_delay_after_mark "$dir"
+}
+
+# The X server's own screen saver over the watcher's game ends it at once,
+# and none comes while it is on; input (xset s reset) and a game a full
+# delay later. The watcher is given a WAYLAND_DISPLAY left over from
+# another session: it goes on to DISPLAY. Its own org.freedesktop.ScreenSaver
+# says the game shows, and SetActive brings and ends one.
+scenario_x_screen_saver() {
+  dir=$(idle_dir x_screen_saver)
+  start_session_bus || return
+  WAYLAND_DISPLAY=wayland-gone watch_in "$dir"
+  mark
+  game_a_delay_after_mark "$dir" || return
+  expect "GetActive while the game shows" "$(screensaver GetActive)" "boolean true"
+  xset s activate
+  started=$(now_ms)
+  wait_gone "$GAME" || fail "the X server's screen saver did not end the game"
+  echo "the game ended $(($(now_ms) - started)) ms after the screen saver came on"
+  expect "ended within a second" "$(($(now_ms) - started < 1000))" 1
+  MARK=$(now_ms)
+  no_game_until "$dir" $((minute + 2 * grace)) || return
+  xset s reset
+  MARK=$(now_ms)
+  game_a_delay_after_mark "$dir" || return
+  expect "what it said of WAYLAND_DISPLAY" "$(grep -c 'wayland-gone.*watching the X server of DISPLAY instead' \
+    "$artifacts/PellavinIdle.stderr")" 1
+  screensaver SetActive boolean:false >/dev/null
+  wait_gone "$GAME" || fail "SetActive(false) did not end the game"
+  expect "SetActive(true) brings the game" "$(screensaver SetActive boolean:true)" "boolean true"
+  game_by "$dir" "$(since_mark)"
+  key x
+  wait_gone "$GAME" || fail "a key did not end the game"
+}
+
 # On sway (org_kde_kwin_idle), as an unprivileged user: sway will not run
 # as root.
 scenario_sway() {
@@ -339,7 +404,7 @@ scenario_kwin() {
 }
 
 scenarios="comes_on input_pushes_back switched_off suspended preview_running one_per_session no_idle_protocol sway
-  mutter mutter_switched_off mutter_inhibited kwin"
+  mutter mutter_switched_off mutter_inhibited kwin desktop_locker x_screen_saver"
 
 # Every scenario at once, each its own process on its own server: they
 # spend most of their time waiting for minutes to pass.
