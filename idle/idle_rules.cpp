@@ -5,6 +5,10 @@ namespace {
 
 constexpr int16_t kDelayReadAsZero = 10;  // the control panel shows 0 as "10 Minutes"
 constexpr Milliseconds kSecond{1000};
+// A blank or lock that comes this soon after input is the user's own (a
+// key to lock the screen, or a locker that was on when the watcher
+// started), not the desktop's blank on idle.
+constexpr Milliseconds kUsersOwnLock{5000};
 constexpr Milliseconds kRealMinute{60'000};
 
 std::string count_of(long long count, const char* unit)
@@ -173,8 +177,9 @@ void IdleRules::say_blanked_early()
 {
     const Milliseconds delay = *watching_;
     if (early_blank_said_ == delay) return;
-    early_blank_said_ = delay;
     source_.idle_time([this, delay](std::optional<Milliseconds> idle) {
+        if (idle && *idle < kUsersOwnLock) return;
+        early_blank_said_ = delay;
         const std::string after = idle ? " after " + duration_text(*idle) + " without input" : "";
         say_("the desktop blanked the screen" + after + ", before the Time Delay of "
             + count_of(delay / minute_, "minute")
