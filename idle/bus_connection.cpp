@@ -39,8 +39,11 @@ bool BusConnection::process()
     int r = 0;
     while ((r = sd_bus_process(bus_, nullptr)) > 0) {
     }
-    if (r < 0) problem_ = "the bus has gone (" + errno_text(r) + ")";
-    return r >= 0;
+    if (r >= 0) return true;
+    problem_ = errno_text(r);
+    sd_bus_flush_close_unref(bus_);
+    bus_ = nullptr;
+    return false;
 }
 
 }  // namespace pellavin::idle

@@ -19,7 +19,7 @@ public:
     BusConnection(const BusConnection&) = delete;
     BusConnection& operator=(const BusConnection&) = delete;
 
-    // Null when there is no such bus.
+    // Null when there is no such bus, or no more.
     sd_bus* get() const { return bus_; }
     // Why there is none, or why it went.
     const std::string& problem() const { return problem_; }
@@ -30,8 +30,9 @@ public:
     int fd() const;
     short events() const;
     int timeout_ms() const;
-    // Handles everything that has come, for every part; false once the bus
-    // has gone (the session with it: nothing is left to watch).
+    // Handles everything that has come, for every part; false when the bus
+    // has just gone (or refused this process), and from then on a bus that
+    // is not there.
     bool process();
 
 private:

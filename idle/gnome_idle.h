@@ -35,10 +35,11 @@ public:
     void watch(Milliseconds delay, Count count) override;
     void stop() override;
     void idle_time(std::function<void(std::optional<Milliseconds>)> answer) override;
-    // The bus itself is the loop's: here only whether the monitor is there.
+    // The bus itself is the loop's: here only whether the monitor is there,
+    // and the bus it is on.
     int timeout_ms() const override { return gone_ ? 0 : -1; }
     void flush() override {}
-    bool dispatch() override { return !gone_; }
+    bool dispatch() override { return !gone_ && context_.bus(); }
 
     // Called by the bus's handlers.
     void watch_fired(uint32_t id, const char* sender);

@@ -77,6 +77,8 @@ struct Watched {
     BusConnection& session_bus;
     BusConnection& system_bus;
     Timers& timers;
+    std::function<void()> forget_session_bus;
+    std::function<void()> forget_system_bus;
 };
 
 enum class Ending { SessionEnded, SwitchedOff, Failed };
@@ -106,12 +108,14 @@ Ending run_loop(Watched& watched, IdleRules& rules, const SettingsFile& settings
             watched.runner.ended();
             rules.runner_ended();
         }
+        // Without a bus the watcher goes on with what is left: what the
+        // parts there last said holds nothing off any more.
         if (!watched.session_bus.process()) {
-            say("the session bus has gone: " + watched.session_bus.problem());
-            return Ending::SessionEnded;
+            say("the session bus has gone (" + watched.session_bus.problem()
+                + "): nothing on it holds the game off or says that the desktop has blanked");
+            watched.forget_session_bus();
         }
-        // Without logind the watcher goes on as before it.
-        watched.system_bus.process();
+        if (!watched.system_bus.process()) watched.forget_system_bus();
         watched.timers.run_due();
         // Last: the session's own end, and whatever the buses' news made it send.
         if (!watched.idle.dispatch()) return Ending::SessionEnded;
@@ -188,7 +192,13 @@ int run_watcher()
     LogindSession logind(on_system_bus);
     logind.on_locked = blanks(Blank::Logind);
 
-    Watched watched{*session.idle, settings, runner, session_bus, system_bus, timers};
+    Watched watched{*session.idle, settings, runner, session_bus, system_bus, timers,
+        [&] {
+            for (Blank source : {Blank::GnomeShell, Blank::DesktopScreenSaver}) rules.set_blanked(source, false);
+            rules.set_held(IdleRules::Holder::ScreenSaver, false);
+            rules.set_held(IdleRules::Holder::SessionManager, false);
+        },
+        [&] { rules.set_blanked(Blank::Logind, false); }};
     const Ending ending = run_loop(watched, rules, settings_file);
     if (ending == Ending::SwitchedOff) say(kSwitchedOff);
     else if (ending == Ending::SessionEnded) say("the session has ended");
