@@ -31,7 +31,7 @@ void paint_white(runtime::Shape& shape)
 
 }  // namespace
 
-Form1::Form1(runtime::Platform& platform, runtime::RandomSequence& random)
+Form1::Form1(runtime::Platform& platform, runtime::RandomSequence& random, GameSettings& stored_settings)
     : Form(platform, random, window_design())
     , Frame1(*this, "Frame1", nullptr, {240, 1320, 1815, 1815}, "Pong Operators")
     , Intersection(*this, "Intersection", &Frame1, kTimerInterval)
@@ -44,6 +44,7 @@ Form1::Form1(runtime::Platform& platform, runtime::RandomSequence& random)
     , BottomPaddle(*this, "BottomPaddle", {1200, 4680, 2175, 255}, ShapeKind::Rectangle)
     , Ball(*this, "Ball", {1560, 3360, 255, 255}, ShapeKind::Circle)
     , TopPaddle(*this, "TopPaddle", {1200, 0, 2175, 255}, ShapeKind::Rectangle)
+    , stored_settings_(stored_settings)
 {
     Frame1.set_Visible(false);
     paint_white(BottomPaddle);
@@ -58,7 +59,7 @@ Form1::Form1(runtime::Platform& platform, runtime::RandomSequence& random)
 
 void Form1::Form_Load()
 {
-    load_settings();
+    Settings = stored_settings_.Load(platform());
     ManualPlay = Settings.NoAutoplay;
     Randomize();
     set_BackColor(runtime::kBlack);
@@ -68,17 +69,6 @@ void Form1::Form_Load()
     set_Height(static_cast<float>(ScreenHeight));
     set_Visible(true);
     if (Settings.GameType == 0) SetupPong();
-}
-
-// Settings that cannot be read or created must not keep the game from
-// starting: it plays with the defaults and says once why.
-void Form1::load_settings()
-{
-    try {
-        Settings = SettingsFile::locate(App.Path()).Load();
-    } catch (const runtime::RuntimeError& error) {
-        platform().write_error_line(App.Title() + ": playing with the default settings: " + error.what());
-    }
 }
 
 }  // namespace pellavin::runner

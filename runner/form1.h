@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runner/settings_location.h"
+#include "runner/game_settings.h"
 #include "runtime/core/form.h"
 #include "runtime/core/frame.h"
 #include "runtime/core/label.h"
@@ -15,7 +15,7 @@ namespace pellavin::runner {
 // with a ball and two paddles, driven by four timers.
 class Form1 final : public runtime::Form {
 public:
-    Form1(runtime::Platform& platform, runtime::RandomSequence& random);
+    Form1(runtime::Platform& platform, runtime::RandomSequence& random, GameSettings& stored_settings);
 
     // Controls, in creation order. The frame and its labels never show.
     runtime::Frame Frame1;
@@ -50,10 +50,11 @@ public:
     void Form_Click() override;
 
 private:
-    void load_settings();
     runtime::Color RandomColor();
     float bottom_zone_line() const;
     float top_zone_line() const;
+
+    GameSettings& stored_settings_;
 };
 
 }  // namespace pellavin::runner

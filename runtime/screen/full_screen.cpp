@@ -45,6 +45,8 @@ std::optional<uint32_t> window_id(std::string_view text)
 
 }  // namespace
 
+bool given_a_window() { return !environment("XSCREENSAVER_WINDOW").empty(); }
+
 int run_full_screen(const std::string& title, const FormFactory& make_form)
 {
     const std::string_view saver_window = environment("XSCREENSAVER_WINDOW");

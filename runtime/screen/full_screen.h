@@ -18,11 +18,16 @@ using FormFactory = std::function<std::unique_ptr<runtime::Form>(runtime::Platfo
 // until the program ends; returns the program's exit status.
 // - XSCREENSAVER_WINDOW (an X window id, decimal or 0x-hex): a screensaver
 //   framework's window on the X server of DISPLAY, which the form plays in
-//   and nowhere else; a game that ends starts again.
+//   and nowhere else, scaled down whole into a window smaller than its
+//   design; a game that ends, or whose window changes size, starts again.
 // - WAYLAND_DISPLAY, when its compositor answers: full screen on its first
 //   output, covering the others.
 // - DISPLAY: the X server's primary monitor, covering the others.
 // Without any of them, one line says so and the status is 1.
 int run_full_screen(const std::string& title, const FormFactory& make_form);
+
+// Whether the environment gives the program a screensaver framework's
+// window (XSCREENSAVER_WINDOW), where no key or click ever reaches it.
+bool given_a_window();
 
 }  // namespace pellavin::screen

@@ -29,11 +29,12 @@ protected:
     testing::TempDir dir;
     testing::RecordingPlatform platform;
     testing::ScriptedRandom random{0.5f, 0.5f};
+    GameSettings stored;
 };
 
 TEST_F(FormLoadTest, NoSettingsFileMeansDefaultsAndLeavesAnEmptyFile)
 {
-    Form1 form(platform, random);
+    Form1 form(platform, random, stored);
     form.load();
     EXPECT_EQ(form.Settings, SettingsRecord{});
     EXPECT_EQ(read_file(dir.file("Settings.dat")), "");
@@ -46,7 +47,7 @@ TEST_F(FormLoadTest, StretchesABlackWindowOverTheScreen)
 {
     platform.width_twips = 1920 * 15.0f;
     platform.height_twips = 1080 * 15.0f;
-    Form1 form(platform, random);
+    Form1 form(platform, random, stored);
     EXPECT_NE(form.BackColor(), runtime::kBlack);
     form.load();
     EXPECT_EQ(form.BackColor(), runtime::kBlack);
@@ -69,7 +70,7 @@ TEST_F(FormLoadTest, ScreenHeightRoundsHalvesToEvenAndScreenWidthKeepsItsFractio
         platform.height_twips = c.height;
         platform.width_twips = 28800.5f;
         testing::ScriptedRandom draws{0.5f, 0.5f};
-        Form1 form(platform, draws);
+        Form1 form(platform, draws, stored);
         form.load();
         EXPECT_EQ(form.ScreenHeight, c.expected) << c.height;
         EXPECT_EQ(form.Height(), static_cast<float>(c.expected)) << c.height;
@@ -80,7 +81,7 @@ TEST_F(FormLoadTest, ScreenHeightRoundsHalvesToEvenAndScreenWidthKeepsItsFractio
 TEST_F(FormLoadTest, ATallScreenPlays)
 {
     platform.height_twips = 2400 * 15.0f;  // 36000 twips: beyond 16 bits
-    Form1 form(platform, random);
+    Form1 form(platform, random, stored);
     form.load();
     EXPECT_FALSE(form.ended());
     EXPECT_TRUE(platform.messages.empty());
@@ -95,7 +96,8 @@ TEST_F(FormLoadTest, ManualPlayCopiesNoAutoplayUnchanged)
         record.GameType = 1;
         record.NoAutoplay = no_autoplay;
         store(record);
-        Form1 form(platform, random);
+        GameSettings process_settings;
+        Form1 form(platform, random, process_settings);
         form.load();
         EXPECT_EQ(form.ManualPlay, no_autoplay);
     }
@@ -106,7 +108,7 @@ TEST_F(FormLoadTest, AnotherGameTypeShowsTheStillScene)
     SettingsRecord record;
     record.GameType = 1;
     store(record);
-    Form1 form(platform, random);
+    Form1 form(platform, random, stored);
     form.load();
     EXPECT_TRUE(form.Visible());
     EXPECT_FALSE(form.any_timer_enabled());
@@ -122,7 +124,7 @@ TEST_F(FormLoadTest, AnotherGameTypeShowsTheStillScene)
 TEST_F(FormLoadTest, UnreadableSettingsStartWithDefaultsAndSayWhyOnce)
 {
     std::filesystem::create_directory(dir.file("Settings.dat"));
-    Form1 form(platform, random);
+    Form1 form(platform, random, stored);
     form.load();
     EXPECT_FALSE(form.ended());
     EXPECT_TRUE(form.Visible());
@@ -134,7 +136,7 @@ TEST_F(FormLoadTest, UnreadableSettingsStartWithDefaultsAndSayWhyOnce)
 
 TEST_F(FormLoadTest, TheFrameAndItsLabelsNeverShow)
 {
-    Form1 form(platform, random);
+    Form1 form(platform, random, stored);
     form.load();
     for (const runtime::Control* control : {static_cast<runtime::Control*>(&form.Frame1), static_cast<runtime::Control*>(&form.Label2),
              static_cast<runtime::Control*>(&form.Label3), static_cast<runtime::Control*>(&form.Label4)}) {

@@ -31,7 +31,8 @@ protected:
     {
         settings.Store(dir.file("Settings.dat"));
         random.then(serve);
-        form.emplace(platform, random);
+        stored = GameSettings();  // each start is a process of its own
+        form.emplace(platform, random, stored);
         form->load();
         return *form;
     }
@@ -50,6 +51,7 @@ protected:
     testing::TempDir dir;
     testing::RecordingPlatform platform;
     testing::ScriptedRandom random;
+    GameSettings stored;
     std::optional<Form1> form;
 };
 

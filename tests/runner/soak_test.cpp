@@ -33,7 +33,8 @@ TEST(GameSoak, AutoplayStaysInBoundsForAMillionTicks)
             SCOPED_TRACE(::testing::Message() << screen.width_pixels << "x" << screen.height_pixels << " seed " << seed);
 
             runtime::ClockSeededRandom random;
-            Form1 form(platform, random);
+            GameSettings stored;
+            Form1 form(platform, random, stored);
             form.dispatch([&] { form.Form_Load(); });
             random.seed(seed);  // after the load's own reseed from the clock
 

@@ -40,7 +40,7 @@ public:
         real.set_screen_size(session->width_twips(), session->height_twips());
         real.set_end_action([this](int status) { ends.push_back(status); });
         settings.Store(dir.file("Settings.dat"));
-        form.emplace(platform, random);
+        form.emplace(platform, random, stored);
         view.emplace(*form, session->pixels(), session->surface());
         session->attach(&*view);
         loop.emplace(*session, view->clock(), signals);
@@ -82,6 +82,7 @@ public:
     DirectoryPlatform platform{real, dir.path().string()};
     screen::EndSignals signals;
     runtime::ClockSeededRandom random;
+    runner::GameSettings stored;
     std::optional<runner::Form1> form;
     std::optional<screen::FormView> view;
     std::optional<screen::EventLoop> loop;

@@ -1,5 +1,4 @@
 #include "runner/settings.h"
-#include "runtime/screen/device_pixels.h"
 #include "runtime/screen/x11/reply.h"
 #include "tests/screen/x11_observer.h"
 #include "tests/support/child_process.h"
@@ -7,21 +6,38 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace pellavin::testing {
 namespace {
 
-constexpr screen::Rgb kWhite{255, 255, 255};
+using screen::Rect;
 
-// The real runner given a window as a screensaver framework gives one, and
-// as small as a framework's preview: 320 by 200 pixels at 96 DPI, 3000
-// twips high, above which the ball starts, so that it is lost at once.
+// How often the watched file has been opened. Its closes are watched too,
+// since inotify merges alike events in a row.
+size_t opens_seen(int inotify)
+{
+    size_t opens = 0;
+    inotify_event events[64];
+    for (ssize_t length; (length = read(inotify, events, sizeof events)) > 0;) {
+        for (size_t i = 0; i < static_cast<size_t>(length) / sizeof(inotify_event); ++i) {
+            opens += (events[i].mask & IN_OPEN) != 0 ? 1 : 0;
+        }
+    }
+    return opens;
+}
+
+// The real runner given a window as a screensaver framework gives one, as
+// small as a framework's preview: 320 by 200 pixels, 3000 twips high at
+// 96 DPI, less than the scene the game is laid out in.
 class X11SaverTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -49,27 +65,51 @@ protected:
     xcb_window_t window = XCB_WINDOW_NONE;
 };
 
-TEST_F(X11SaverTest, PlaysInTheGivenWindowOnlyAndServesALostBallAgain)
+// However small the preview, and whatever size the framework gives it next,
+// the whole scene shows, as large as fits: the paddles on its first and last
+// rows and the ball between them, each 255 twips thick at one scale, which
+// fits the scene's 10035 by 5940 twips. With Autoplay off the ball moves,
+// as no key reaches the window, and every size's new game plays the
+// settings read once.
+TEST_F(X11SaverTest, PlaysTheWholeSceneScaledIntoTheGivenWindowOnlyFollowingItsSize)
 {
+    SettingsRecord manual;
+    manual.NoAutoplay = -1;
+    manual.Store(dir.file("Settings.dat"));
+    const int inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(inotify, dir.file("Settings.dat").c_str(), IN_OPEN | IN_CLOSE);
     auto runner = start_runner();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    ASSERT_TRUE(runner->running()) << "a saver whose ball is lost must not end: " << read_file(dir.file("stderr"));
-    // The paddles at their places in the window's 200 rows, the bottom one
-    // on its last rows; the ball starts below them.
-    const double twips_per_pixel = 1440.0 / observer.dpi();
-    const screen::DevicePixels pixels(twips_per_pixel, 1.0);
-    const float height = static_cast<float>(std::lround(200 * twips_per_pixel));
-    const screen::Rect window_area{0, 0, 320, 200};
-    const screen::Rect top = pixels.rect({1200, 0, 2175, 255}).intersected(window_area);
-    const screen::Rect bottom = pixels.rect({1200, height - 255, 2175, 255}).intersected(window_area);
-    const X11Observer::Image image = observer.shot({0, 0, 320, 200});
-    EXPECT_EQ(image.lit_box({0, 0, 320, top.bottom()}), top);
-    EXPECT_EQ(image.lit_box({0, top.bottom(), 320, 200 - top.bottom()}), bottom);
-    EXPECT_EQ(bottom.bottom(), 200);
-    EXPECT_EQ(image.at(top.x, 0), kWhite);
-    // Of the framework's window nothing but its drawing and its end: no
-    // key, button or pointer. (That it makes no window of its own, saver.sh
-    // sees in the frameworks themselves.)
+    for (const Rect size : {Rect{0, 0, 320, 200}, Rect{0, 0, 400, 300}, Rect{0, 0, 640, 160}}) {
+        const uint32_t extent[] = {static_cast<uint32_t>(size.width), static_cast<uint32_t>(size.height)};
+        xcb_configure_window(observer.get(), window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, extent);
+        observer.sync();
+        const double thick = 255 / std::max({1440.0 / observer.dpi(), 10035.0 / size.width, 5940.0 / size.height});
+        const int band = static_cast<int>(thick) + 2;
+        const Rect middle{0, band, size.width, size.height - 2 * band};
+        const auto scene = [&](const X11Observer::Image& image) {
+            const Rect top = image.lit_box({0, 0, size.width, band});
+            const Rect bottom = image.lit_box({0, size.height - band, size.width, band});
+            const Rect ball = image.lit_box(middle);
+            return top.y == 0 && std::abs(top.height - thick) <= 1 && bottom.bottom() == size.height
+                && std::abs(bottom.height - thick) <= 1 && std::abs(ball.width - thick) <= 1
+                && std::abs(ball.height - thick) <= 1;
+        };
+        X11Observer::Image first = observer.shot(size);
+        X11Observer::Image later = first;
+        for (int i = 0; i < 100 && !(scene(later) && later.lit_box(middle) != first.lit_box(middle)); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            (scene(first) ? later : first) = observer.shot(size);
+        }
+        EXPECT_TRUE(scene(first) && scene(later)) << size.width << "x" << size.height;
+        EXPECT_NE(later.lit_box(middle), first.lit_box(middle)) << size.width << "x" << size.height;
+    }
+    ASSERT_TRUE(runner->running()) << read_file(dir.file("stderr"));
+    EXPECT_EQ(opens_seen(inotify), 1u);
+    close(inotify);
+
+    // Of the framework's window nothing but its drawing, its size and its
+    // end: no key, button or pointer. (That it makes no window of its own,
+    // saver.sh sees in the frameworks themselves.)
     const screen::Reply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(observer.get(), xcb_get_window_attributes(observer.get(), window), nullptr));
     ASSERT_TRUE(attributes);

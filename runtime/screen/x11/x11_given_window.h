@@ -26,6 +26,8 @@ public:
 
     xcb_window_t window() const { return window_; }
     const Rect& size() const { return size_; }
+    // The framework has given the window another size (a preview resized).
+    void resize(int width, int height) { size_ = {0, 0, width, height}; }
 
 private:
     xcb_window_t window_;

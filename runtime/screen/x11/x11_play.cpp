@@ -1,7 +1,9 @@
 #include "runtime/screen/x11/x11_play.h"
 
+#include "runtime/core/tick_schedule.h"
 #include "runtime/screen/end_signals.h"
 #include "runtime/screen/event_loop.h"
+#include "runtime/screen/fitted_screen.h"
 #include "runtime/screen/form_view.h"
 #include "runtime/screen/message_box.h"
 #include "runtime/screen/screen_platform.h"
@@ -10,6 +12,80 @@
 #include <unistd.h>
 
 namespace pellavin::screen {
+namespace {
+
+// A game that ends within its first second of ticks would end so again at
+// once: real games last many seconds.
+constexpr uint64_t kShortestGameTicks = std::chrono::seconds(1) / runtime::kPlatformTickPeriod;
+
+// One game: the form, loaded and shown in the session's surface, with the
+// loop that runs it.
+class Game {
+public:
+    Game(X11Session& session, EndSignals& signals, std::unique_ptr<runtime::Form> form, const DevicePixels& pixels)
+        : session_(session)
+        , form_(std::move(form))
+        , view_(*form_, pixels, session.surface())
+        , loop_(session, view_.clock(), signals)
+    {
+        session_.attach(&view_);
+        form_->load();
+        if (!form_->ended() && !form_->Visible()) form_->set_Visible(true);  // the start-up form shows once loaded
+    }
+    ~Game() { session_.attach(nullptr); }
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    EventLoop& loop() { return loop_; }
+    bool ended_at_once() const { return form_->ended() && view_.clock().ticks() < kShortestGameTicks; }
+
+private:
+    X11Session& session_;
+    std::unique_ptr<runtime::Form> form_;
+    FormView view_;
+    EventLoop loop_;
+};
+
+// Games in a framework's window, each at the window's size of the moment,
+// until the framework takes the window away (status 0) or the X server
+// goes (status 1).
+int play_in_given_window(X11Session& session, ScreenPlatform& platform, EndSignals& signals,
+    const FormFactory& make_form)
+{
+    // A saver that ends would leave the framework's screen frozen on its
+    // last frame: a game that ends well starts again.
+    bool ended = false;
+    platform.set_end_action([&](int status) {
+        if (status != 0) _exit(status);
+        ended = true;
+    });
+    runtime::ClockSeededRandom random;
+    bool connected = true;
+    while (connected) {
+        const float width = session.width_twips();
+        const float height = session.height_twips();
+        const auto same_size = [&] { return session.width_twips() == width && session.height_twips() == height; };
+        std::unique_ptr<runtime::Form> form = make_form(platform, random);
+        const FittedScreen screen = fit_to_design(width, height, session.pixels(), form->design().client);
+        platform.set_screen_size(screen.width_twips, screen.height_twips);
+        ended = false;
+        Game game(session, signals, std::move(form), screen.pixels);
+        while (!ended && same_size() && (connected = game.loop().turn(-1))) {
+        }
+        if (connected && game.ended_at_once()) {
+            // Started again, it would only end again and again: the window
+            // keeps its last frame until the framework changes its size.
+            platform.write_error_line(platform.app_title() + ": the game ends as soon as it starts in this window");
+            while (same_size() && (connected = game.loop().turn(-1))) {
+            }
+        }
+    }
+    if (session.given_window_gone()) return 0;  // the framework is done with its saver
+    platform.write_error_line(platform.app_title() + ": the X server has gone");
+    return 1;
+}
+
+}  // namespace
 
 int play_on_x11(X11Connection& x11, const std::string& title, const FormFactory& make_form,
     std::optional<xcb_window_t> given)
@@ -23,7 +99,6 @@ int play_on_x11(X11Connection& x11, const std::string& title, const FormFactory&
         platform.write_error_line(title + ": " + problem);
         return 1;
     }
-    platform.set_screen_size(session->width_twips(), session->height_twips());
     platform.set_message_action([&](const std::string& prompt, int style, const std::string& box_title) {
         // In a framework's window nobody could see or answer a box: the
         // framework holds the screen and the input. The line on stderr stays.
@@ -31,32 +106,12 @@ int play_on_x11(X11Connection& x11, const std::string& title, const FormFactory&
         session->surface().hide();
         return show_message_box(platform.app_path(), prompt, style, box_title, &signals);
     });
-    // A saver that ends would leave the framework's screen frozen on its
-    // last frame: a game that ends well starts again.
-    bool play_again = false;
-    if (given) {
-        platform.set_end_action([&](int status) {
-            if (status != 0) _exit(status);
-            play_again = true;
-        });
-    }
+    if (given) return play_in_given_window(*session, platform, signals, make_form);
 
+    platform.set_screen_size(session->width_twips(), session->height_twips());
     runtime::ClockSeededRandom random;
-    for (;;) {
-        std::unique_ptr<runtime::Form> form = make_form(platform, random);
-        FormView view(*form, session->pixels(), session->surface());
-        session->attach(&view);
-        EventLoop loop(*session, view.clock(), signals);
-        form->load();
-        if (play_again) return 0;  // a game that ends as it loads would only start again and again
-        if (!form->Visible()) form->set_Visible(true);  // the start-up form shows once loaded
-        while (!play_again && loop.turn(-1)) {
-        }
-        session->attach(nullptr);
-        if (!play_again) break;
-        play_again = false;
-    }
-    if (session->given_window_gone()) return 0;  // the framework is done with its saver
+    Game game(*session, signals, make_form(platform, random), session->pixels());
+    game.loop().run();
     platform.write_error_line(title + ": the X server has gone");
     return 1;
 }

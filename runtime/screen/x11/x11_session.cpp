@@ -65,7 +65,7 @@ std::unique_ptr<X11Session> X11Session::open_in(X11Connection& x11, xcb_window_t
             + (geometry ? "is not a true-colour window" : "does not exist");
         return nullptr;
     }
-    // Only to learn that the framework takes its window away: no input.
+    // Only to learn that the framework resizes its window or takes it away: no input.
     const uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection, given, XCB_CW_EVENT_MASK, &events);
     session->given_ = std::make_unique<X11GivenWindow>(
@@ -153,6 +153,11 @@ void X11Session::handle(const xcb_generic_event_t& event)
             && view_ != nullptr) {
             view_->close();
         }
+        break;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+        const auto& configure = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+        if (given_ && configure.window == given_->window()) given_->resize(configure.width, configure.height);
         break;
     }
     case XCB_DESTROY_NOTIFY:

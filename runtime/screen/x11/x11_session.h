@@ -29,7 +29,7 @@ public:
     ~X11Session() override;
 
     // The screen's size in twips: the primary monitor's, or the given
-    // window's, at the desktop's DPI.
+    // window's as it is now, at the desktop's DPI.
     float width_twips() const;
     float height_twips() const;
     DevicePixels pixels() const;
