@@ -67,13 +67,14 @@ TEST_F(X11SaverTest, PlaysInTheGivenWindowOnlyAndServesALostBallAgain)
     EXPECT_EQ(image.lit_box({0, top.bottom(), 320, 200 - top.bottom()}), bottom);
     EXPECT_EQ(bottom.bottom(), 200);
     EXPECT_EQ(image.at(top.x, 0), kWhite);
-    // Of the framework's window nothing but its drawing and its end: no
-    // key, button or pointer. (That it makes no window of its own, saver.sh
+    // Of the framework's window nothing but its drawing, whether it can be
+    // seen and its end: no key, button or pointer. (That it makes no window of its own, saver.sh
     // sees in the frameworks themselves.)
     const screen::Reply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(observer.get(), xcb_get_window_attributes(observer.get(), window), nullptr));
     ASSERT_TRUE(attributes);
-    EXPECT_EQ(attributes->all_event_masks, uint32_t{XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY});
+    EXPECT_EQ(attributes->all_event_masks,
+        uint32_t{XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_VISIBILITY_CHANGE});
     observer.move_pointer(160, 100);
     EXPECT_TRUE(observer.pointer_shows()) << "the pointer is the framework's business";
 
