@@ -35,6 +35,10 @@ const xdg_toplevel_listener kToplevelListener = {
     nullptr,
 };
 
+const wl_callback_listener kFrameListener = {
+    [](void* data, wl_callback*, uint32_t) { window_of(data).frame_done(); },
+};
+
 }  // namespace
 
 FullScreenWindow::FullScreenWindow(
@@ -60,6 +64,7 @@ FullScreenWindow::FullScreenWindow(
 
 FullScreenWindow::~FullScreenWindow()
 {
+    if (frame_ != nullptr) wl_callback_destroy(frame_);
     xdg_toplevel_destroy(toplevel_);
     xdg_surface_destroy(shell_surface_);
     wp_viewport_destroy(viewport_);
@@ -101,6 +106,21 @@ void FullScreenWindow::set_color(Rgb color)
     retired_.retire(std::move(swatch_));
     swatch_ = std::move(swatch);
     pending_ = true;
+}
+
+void FullScreenWindow::ask_for_frame()
+{
+    if (frame_ != nullptr) return;
+    frame_ = wl_surface_frame(surface_);
+    wl_callback_add_listener(frame_, &kFrameListener, this);
+    wl_surface_damage(surface_, 0, 0, 1, 1);
+}
+
+void FullScreenWindow::frame_done()
+{
+    wl_callback_destroy(frame_);
+    frame_ = nullptr;
+    if (on_frame) on_frame();
 }
 
 void FullScreenWindow::commit()
