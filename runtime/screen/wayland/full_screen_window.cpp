@@ -14,8 +14,10 @@ namespace {
 // middle stretched over the window: wherever its sums of stretching round
 // to, and however it smooths, it meets only the colour, never the
 // transparent outside (a single pixel leaves a compositor's last rows
-// empty where its step rounds up).
-constexpr int kSwatch = 4;
+// empty where its step rounds up). Enough of them that a pixel damaged
+// costs the compositor a small corner to paint again, not a quarter of the
+// output.
+constexpr int kSwatch = 64;
 constexpr int kSwatchMargin = 1;
 
 FullScreenWindow& window_of(void* data) { return *static_cast<FullScreenWindow*>(data); }
