@@ -270,7 +270,9 @@ expect_resting() {
   _tries=0
   while [ "$(wakeups "$2" 1)" -gt 1 ] && [ "$_tries" -lt 10 ]; do _tries=$((_tries + 1)); done
   _woke=$(wakeups "$2" 5)
-  if [ "$_woke" -le 5 ]; then echo "ok: $_woke wake-ups in 5 s $1"; else fail "$_woke wake-ups in 5 s $1"; fi
+  if gone "$2"; then
+    fail "the game has gone $1"
+  elif [ "$_woke" -le 5 ]; then echo "ok: $_woke wake-ups in 5 s $1"; else fail "$_woke wake-ups in 5 s $1"; fi
 }
 
 # expect_ended WHAT PID: the runner has ended, normally, within a few seconds.

@@ -196,6 +196,8 @@ scenario_arrow_held() {
   served() { [ "$(pushes "$1")" = 0 ]; }
   wshot_when served served >/dev/null
   as_wayland_user wtype -s 300 -P Right -s 1000 -p Right
+  # The last push shows with the compositor's next frame.
+  sleep 0.2
   held=$(pushes "$(wshot held)")
   if [ "$held" != none ] && [ "$held" -ge 3 ]; then echo "ok: the held arrow pushed $held times"; else
     fail "the held arrow did not come again: $held push(es)"; fi

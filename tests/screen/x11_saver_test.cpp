@@ -11,6 +11,7 @@
 #include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -83,6 +84,42 @@ TEST_F(X11SaverTest, PlaysInTheGivenWindowOnlyAndServesALostBallAgain)
     const int status = runner->wait();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(read_file(dir.file("stderr")), "");
+}
+
+// How often a process has woken: the voluntary context switches of its threads.
+long wakeups(pid_t pid)
+{
+    long sum = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("voluntary_ctxt_switches:")) sum += std::stol(line.substr(line.find(':') + 1));
+        }
+    }
+    return sum;
+}
+
+// The framework's window covered whole (here by a window of nobody's), the
+// saver in it rests: at most a wake-up a second.
+TEST_F(X11SaverTest, RestsWhileItsWindowIsCovered)
+{
+    auto runner = start_runner();
+    xcb_connection_t* c = observer.get();
+    const xcb_window_t cover = xcb_generate_id(c);
+    const uint32_t unmanaged = 1;
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, cover, observer.root(), 0, 0, 400, 300, 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, &unmanaged);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    xcb_map_window(c, cover);
+    observer.sync();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long before = wakeups(runner->pid());
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_LE(wakeups(runner->pid()) - before, 3);
+    ASSERT_TRUE(runner->running());
+    xcb_destroy_window(c, cover);
+    runner->send(SIGTERM);
+    runner->wait();
 }
 
 TEST_F(X11SaverTest, AWindowThatIsNotThereIsSaidSo)
