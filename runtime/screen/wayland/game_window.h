@@ -35,8 +35,8 @@ public:
     std::chrono::nanoseconds frame_waited(std::chrono::nanoseconds now) const;
     // How long ago the last frame was asked for.
     std::chrono::nanoseconds since_frame_asked(std::chrono::nanoseconds now) const { return now - asked_at_; }
-    // Asks for a frame though nothing moved: a still scene learns so that
-    // nobody can see it.
+    // Commits, asking for a frame when none is asked for yet; a still scene
+    // asks now and then too, to learn when nobody can see it.
     void ask_for_frame();
 
     // The outputs have changed.
