@@ -96,13 +96,22 @@ function wayland_tables(    n, s, i, session, base, target, limit, r, q, fq) {
             target, q == "" ? "—" : sprintf("%.2f", q), q == "" ? "—" : verdict(q <= limit)
     }
     print ""
-    print "| Session | Compositor CPU, runner playing | Compositor CPU, floor playing | Runner peak RSS (MiB) | Floor peak RSS (MiB) |"
-    print "|---|---|---|---|---|"
+    print "| Session | Compositor CPU, runner playing | Compositor CPU, floor playing | Runner peak RSS (MiB) | Floor peak RSS (MiB) | Runner wake-ups a second | Floor wake-ups a second |"
+    print "|---|---|---|---|---|---|---|"
     for (i = 1; i <= n; i++) {
         session = s[i]
-        printf "| %s | %s | %s | %s | %s |\n", session_label(session),
+        printf "| %s | %s | %s | %s | %s | %s | %s |\n", session_label(session),
             cell(session ":runner", "server_cpu_pct", 1, 2), cell(session ":floor", "server_cpu_pct", 1, 2),
-            cell(session ":runner", "rss_peak_kib", 1024, 1), cell(session ":floor", "rss_peak_kib", 1024, 1)
+            cell(session ":runner", "rss_peak_kib", 1024, 1), cell(session ":floor", "rss_peak_kib", 1024, 1),
+            cell(session ":runner", "wakeups_per_s", 1, 1), cell(session ":floor", "wakeups_per_s", 1, 1)
+    }
+    r = median("sway-1080:runner-locked", "wakeups_per_s")
+    if (r != "") {
+        print ""
+        print "| While nobody sees the game | Runner wake-ups a second | Target | |"
+        print "|---|---|---|---|"
+        printf "| %s, swaylock over it | %s | ≤ 1 | %s |\n", session_label("sway-1080"),
+            cell("sway-1080:runner-locked", "wakeups_per_s", 1, 2), verdict(r <= 1)
     }
 }
 
@@ -133,6 +142,12 @@ END {
     v = ratio("server_cpu_pct")
     row("X server CPU meanwhile (% of one core)", "server_cpu_pct", 1, 2, "≤ 1.2 × floor",
         still ? "— (nothing moves)" : v == "—" ? "—" : verdict(v + 0 <= 1.2))
+    row("wake-ups a second while playing", "wakeups_per_s", 1, 1, "", "")
+    v = median("runner-unseen", "wakeups_per_s")
+    if (v != "") {
+        printf "| wake-ups a second under the X server's screen saver | %s | — | — | ≤ 1 | %s |\n",
+            cell("runner-unseen", "wakeups_per_s", 1, 2), verdict(v <= 1)
+    }
 
     r = pooled_rate("runner"); f = pooled_rate("floor")
     printf "| tick rate, all windows pooled (Hz) | %s | %s | %s | 64 ± 0.5 %% | %s |\n",

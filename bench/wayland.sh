@@ -5,9 +5,12 @@
 #
 #   start_wayland_sessions   starts what can start; wayland_sessions names
 #                            them (weston-1080 weston-4k sway-1080 sway-4k)
-#   wayland_probe SESSION NAME PROGRAM
+#   wayland_probe SESSION NAME PROGRAM [locked]
 #                            one run of the probe on that session, its
-#                            figures in the results as "SESSION:NAME ..."
+#                            figures in the results as "SESSION:NAME ...";
+#                            "locked" (sway): swaylock comes over the
+#                            program a second after it starts, and the
+#                            window is measured from the third second on
 #   stop_wayland_sessions
 #
 # Uses probe()'s $bin, $work, $results, $settle and $wl_window.
@@ -57,8 +60,10 @@ in_sway() {
 }
 
 wayland_probe() {
-  session=$1 name=$2 program=$3
-  set -- "$bin/bench_probe" --no-screen --settle "$settle" --window "$wl_window"
+  session=$1 name=$2 program=$3 locked=${4:-}
+  wl_settle=$settle
+  [ -z "$locked" ] || wl_settle=3
+  set -- "$bin/bench_probe" --no-screen --settle "$wl_settle" --window "$wl_window"
   case $session in
     weston-*)
       eval "server=\$weston_pid_$(echo "$session" | tr - _)"
@@ -71,15 +76,30 @@ wayland_probe() {
         sway-4k) in_sway swaymsg output HEADLESS-1 mode 3840x2160 scale 2 ;;
       esac >/dev/null
       in_sway env -u DISPLAY QT_QPA_PLATFORM=wayland \
-        "$@" --server-pid "$SWAY_PID" -- "$program" >"$work/out" 2>"$work/err"
+        "$@" --server-pid "$SWAY_PID" -- "$program" >"$work/out" 2>"$work/err" &
+      measured=$!
+      [ -z "$locked" ] || lock_sway
+      wait "$measured"
       ;;
   esac && status=0 || status=$?
+  [ -z "$locked" ] || kill "$locker" 2>/dev/null || true
   if [ "$status" -eq 0 ]; then
     sed "s/^/$session:$name /" "$work/out" >>"$results"
   else
     echo "bench: a run of $name on $session failed: $(cat "$work/err")" >&2
     echo "$session:$name failed 1" >>"$results"
   fi
+}
+
+# lock_sway: swaylock over sway's outputs a second from now, as sway's user;
+# its pid in locker.
+lock_sway() {
+  sleep 1
+  locker=$(
+    XDG_RUNTIME_DIR=$sway_runtime WAYLAND_DISPLAY=$sway_display SWAYSOCK=$sway_socket
+    spawn_as_wayland_user swaylock -u -c 000000 >/dev/null 2>&1
+    echo "$SPAWNED"
+  )
 }
 
 stop_wayland_sessions() {

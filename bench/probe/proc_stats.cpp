@@ -5,9 +5,11 @@
 
 #include <cstdio>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 namespace pellavin::bench {
 
@@ -41,6 +43,20 @@ std::optional<long> status_kib(pid_t pid, const std::string& field)
         if (value >> kib) return kib;
     }
     return std::nullopt;
+}
+
+std::optional<long> wakeups(pid_t pid)
+{
+    std::error_code error;
+    std::optional<long> sum;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream in(task.path() / "status");
+        for (std::string line; std::getline(in, line);) {
+            constexpr std::string_view kField = "voluntary_ctxt_switches:";
+            if (line.rfind(kField, 0) == 0) sum = sum.value_or(0) + std::stol(line.substr(kField.size()));
+        }
+    }
+    return sum;
 }
 
 MappedLibraries mapped_libraries(pid_t pid)
@@ -81,6 +97,7 @@ UsageWindow::UsageWindow(pid_t program, pid_t server)
     , start_s_(now_s())
     , program_cpu_(cpu_seconds(program))
     , server_cpu_(server_cpu_seconds(server))
+    , wakeups_(wakeups(program))
     , rss_kib_(status_kib(program, "VmRSS").value_or(0))
 {
 }
@@ -93,6 +110,8 @@ void UsageWindow::print_figures() const
     print_figure("window_s", seconds);
     if (program_cpu_ && program_cpu) print_figure("cpu_pct", (*program_cpu - *program_cpu_) / seconds * 100.0);
     if (server_cpu_ && server_cpu) print_figure("server_cpu_pct", (*server_cpu - *server_cpu_) / seconds * 100.0);
+    const std::optional<long> woke = wakeups(program_);
+    if (wakeups_ && woke) print_figure("wakeups_per_s", static_cast<double>(*woke - *wakeups_) / seconds);
     print_figure("rss_kib", static_cast<double>(rss_kib_));
     print_figure("rss_growth_kib", static_cast<double>(status_kib(program_, "VmRSS").value_or(0) - rss_kib_));
 }

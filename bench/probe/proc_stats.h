@@ -18,6 +18,10 @@ std::optional<double> cpu_seconds(pid_t pid);
 // peak "VmHWM".
 std::optional<long> status_kib(pid_t pid, const std::string& field);
 
+// How often the process has woken so far: the voluntary context switches
+// of all its threads (each time it sleeps, it switches).
+std::optional<long> wakeups(pid_t pid);
+
 // The shared libraries a process has mapped, counted once each, and how
 // many of them belong to a toolkit (Qt, GTK, GDK).
 struct MappedLibraries {
@@ -31,7 +35,8 @@ void print_figure(const char* name, double value);
 
 // What a program and its display server spend over a window of time, from
 // its start until print_figures: the window's length, both CPU shares of
-// one core, and the program's resident memory at the start and its growth.
+// one core, the program's wake-ups a second, and its resident memory at the
+// start and its growth.
 class UsageWindow {
 public:
     // A `server` of 0: none to measure.
@@ -44,6 +49,7 @@ private:
     double start_s_;
     std::optional<double> program_cpu_;
     std::optional<double> server_cpu_;
+    std::optional<long> wakeups_;
     long rss_kib_;
 };
 

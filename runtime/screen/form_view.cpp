@@ -36,13 +36,25 @@ void FormView::control_changed(runtime::Control& control)
     }
 }
 
-void FormView::timers_changed()
+void FormView::timers_changed() { run_clock(); }
+
+// A clock started again starts a fresh schedule: the game goes on from where
+// it was, with no ticks made up for the time nobody saw it.
+void FormView::run_clock()
 {
-    if (form_.any_timer_enabled() && !form_.ended()) {
+    if (seen_ && form_.any_timer_enabled() && !form_.ended()) {
         clock_.start();
     } else {
         clock_.stop();
     }
+}
+
+void FormView::set_seen(bool seen)
+{
+    if (seen == seen_) return;
+    seen_ = seen;
+    run_clock();
+    draw_moved();
 }
 
 void FormView::tick()
@@ -76,7 +88,7 @@ void FormView::expose(const Region& device_region)
 
 void FormView::draw_moved()
 {
-    if (moved_.empty() || !shown_ || form_.ended()) return;
+    if (moved_.empty() || !shown_ || !seen_ || form_.ended() || !surface_.ready_to_draw()) return;
     surface_.redraw(scene_, moved_);
     moved_.clear();
 }

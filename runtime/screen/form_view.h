@@ -29,12 +29,17 @@ public:
     virtual void set_background(Rgb color) = 0;
     // Brings `device_region` up to date with the scene, all of it seen at once.
     virtual void redraw(const ShapeScene& scene, const Region& device_region) = 0;
+    // Whether what moved may be drawn now; otherwise it waits for the
+    // window system to ask for it (draw_moved()).
+    virtual bool ready_to_draw() const { return true; }
 };
 
 // A form on a window system: it draws the form through its surface, in
 // device pixels, only what changed; runs the form's timers on the tick;
 // and feeds the form what the window system reports. The backend calls
-// draw_moved() once it has handled a batch of events.
+// draw_moved() once it has handled a batch of events, and says when the
+// form can no longer be seen (covered, locked away, the screen off):
+// until it can again, its timers rest and nothing is drawn.
 class FormView final : public runtime::FormView {
 public:
     FormView(runtime::Form& form, DevicePixels pixels, Surface& surface);
@@ -52,6 +57,8 @@ public:
     void close();
     void expose(const Region& device_region);
     void draw_moved();
+    void set_seen(bool seen);
+    bool seen() const { return seen_; }
 
     const ShapeScene& scene() const { return scene_; }
     const TickClock& clock() const { return clock_; }
@@ -60,6 +67,7 @@ public:
 private:
     void tick();
     void after_event();
+    void run_clock();
 
     runtime::Form& form_;
     Surface& surface_;
@@ -67,6 +75,7 @@ private:
     TickClock clock_;
     Region moved_;  // device pixels
     bool shown_ = false;
+    bool seen_ = true;
 };
 
 }  // namespace pellavin::screen

@@ -9,14 +9,14 @@ namespace {
 
 constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
 
-std::chrono::nanoseconds now()
+}  // namespace
+
+std::chrono::nanoseconds monotonic_now()
 {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return std::chrono::nanoseconds(int64_t{t.tv_sec} * kNanosecondsPerSecond + t.tv_nsec);
 }
-
-}  // namespace
 
 TickClock::TickClock(std::function<void()> on_tick, std::chrono::nanoseconds period)
     : on_tick_(std::move(on_tick))
@@ -42,7 +42,7 @@ timespec TickClock::timespec_of(std::chrono::nanoseconds time)
 void TickClock::start()
 {
     if (running()) return;
-    schedule_.emplace(period_, now());
+    schedule_.emplace(period_, monotonic_now());
     itimerspec setting{};
     setting.it_value = timespec_of(schedule_->next_deadline());
     setting.it_interval = timespec_of(period_);
@@ -67,7 +67,7 @@ void TickClock::wake()
     if (read(fd_, &expirations, sizeof expirations) < 0) {
         // Nothing due after all (the clock was stopped and started again).
     }
-    if (running() && schedule_->wake(now())) on_tick_();
+    if (running() && schedule_->wake(monotonic_now())) on_tick_();
 }
 
 }  // namespace pellavin::screen

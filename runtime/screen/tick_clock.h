@@ -10,6 +10,9 @@
 
 namespace pellavin::screen {
 
+// CLOCK_MONOTONIC, the clock of the tick's deadlines.
+std::chrono::nanoseconds monotonic_now();
+
 // The platform tick that drives every timer control: 64 Hz on a timerfd
 // armed for the absolute deadlines of a TickSchedule, so it never drifts;
 // ticks missed while the process was stalled are skipped, never replayed

@@ -255,6 +255,26 @@ wait_exit() {
   wait "$1" || STATUS=$?
 }
 
+# wakeups PID SECONDS: how often the process woke in that time, counted by
+# the kernel: the voluntary context switches of all its threads.
+wakeups() {
+  _switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ { s += $2 } END { print s + 0 }'; }
+  _before=$(_switches "$1")
+  sleep "$2"
+  echo $(($(_switches "$1") - _before))
+}
+
+# expect_resting WHAT PID: once it has settled (within ten seconds), the
+# process wakes at most once a second over five.
+expect_resting() {
+  _tries=0
+  while [ "$(wakeups "$2" 1)" -gt 1 ] && [ "$_tries" -lt 10 ]; do _tries=$((_tries + 1)); done
+  _woke=$(wakeups "$2" 5)
+  if gone "$2"; then
+    fail "the game has gone $1"
+  elif [ "$_woke" -le 5 ]; then echo "ok: $_woke wake-ups in 5 s $1"; else fail "$_woke wake-ups in 5 s $1"; fi
+}
+
 # expect_ended WHAT PID: the runner has ended, normally, within a few seconds.
 expect_ended() {
   if wait_exit "$2"; then

@@ -238,6 +238,22 @@ scenario_signals() {
   done
 }
 
+# Under the X server's own screen saver nobody sees the game: it rests and
+# draws nothing; once the saver goes, it plays on.
+scenario_screen_saver() {
+  dir=$(app_dir saver)
+  start "$dir/PellavinRun"
+  [ -n "$(window_of "$PID")" ] || { fail "no window appeared"; return; }
+  expect_playing "before the screen saver" "$PID"
+  xset s activate
+  expect_resting "under the screen saver" "$PID"
+  expect "nothing drawn meanwhile" "$(compare -metric AE "$(shot saver-on)" "$(shot saver-still-on)" null: 2>&1)" 0
+  xset s reset
+  expect_playing "once the screen saver has gone" "$PID"
+  key x
+  expect_ended "a key" "$PID"
+}
+
 # When the X server goes, so does the game, saying why.
 scenario_server_gone() {
   dir=$(app_dir gone)

@@ -196,6 +196,8 @@ scenario_arrow_held() {
   served() { [ "$(pushes "$1")" = 0 ]; }
   wshot_when served served >/dev/null
   as_wayland_user wtype -s 300 -P Right -s 1000 -p Right
+  # The last push shows with the compositor's next frame.
+  sleep 0.2
   held=$(pushes "$(wshot held)")
   if [ "$held" != none ] && [ "$held" -ge 3 ]; then echo "ok: the held arrow pushed $held times"; else
     fail "the held arrow did not come again: $held push(es)"; fi
@@ -223,6 +225,31 @@ scenario_output_added() {
   wait_until fullscreen_on HEADLESS-2 "$PID" focused || fail "the cover did not take the keyboard"
   wkey Escape
   expect_ended "Escape on the cover" "$PID"
+}
+
+# Behind swaylock nobody sees the game, moving or still: it rests; once the
+# lock has gone (here, ended), it plays on.
+scenario_locked() {
+  dir=$(app_dir locked)
+  for settings in autoplay waiting; do
+    if [ "$settings" = waiting ]; then record 0 -1 0 10 0 0 >"$dir/Settings.dat"; else : >"$dir/Settings.dat"; fi
+    start_on_wayland "$dir/PellavinRun"
+    wait_until has_window "$PID" || { fail "no window appeared"; return; }
+    spawn_as_wayland_user swaylock -u -c 000000
+    lock=$SPAWNED
+    e2e_pids="$e2e_pids $lock"
+    expect_resting "behind swaylock ($settings)" "$PID"
+    kill "$lock"
+    wait "$lock" 2>/dev/null || true
+    if [ "$settings" = autoplay ]; then
+      before=$(wshot "unlocked")
+      sleep 0.5
+      moved=$(compare -metric AE "$before" "$(wshot unlocked-after)" null: 2>&1 | awk '{ print int($1) }')
+      if [ "$moved" -gt 0 ]; then echo "ok: the game plays on"; else fail "nothing moves once unlocked: $before"; fi
+    fi
+    wkey x
+    expect_ended "a key" "$PID"
+  done
 }
 
 # When the compositor goes, so does the game, as on an X server that goes.

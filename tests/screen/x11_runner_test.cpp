@@ -259,5 +259,46 @@ TEST_F(X11RunnerTest, TheWheelNeverEndsTheRunnerNorClicksAndMovesWhenClicksAreOf
     }
 }
 
+// Nobody sees the game while a window covers it, while it is unmapped or
+// while the server's own screen saver is on: its tick rests and the ball
+// stays where it was; seen again, the ball goes on from there.
+TEST_F(X11RunnerTest, RestsWhileNobodyCanSeeItAndGoesOnFromWhereItWas)
+{
+    PlayingRunner& game = open({});
+    xcb_connection_t* c = observer.get();
+    const xcb_window_t cover = xcb_generate_id(c);
+    const uint32_t black_and_unmanaged[] = {0, 1};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, cover, observer.root(), monitor().x, monitor().y, monitor().width,
+        monitor().height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+        XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, black_and_unmanaged);
+    const xcb_window_t window = game.window().window();
+    const struct {
+        const char* what;
+        std::function<void()> hide, show;
+    } ways[] = {
+        {"covered", [&] { xcb_map_window(c, cover); }, [&] { xcb_unmap_window(c, cover); }},
+        {"unmapped", [&] { xcb_unmap_window(c, window); }, [&] { xcb_map_window(c, window); }},
+        {"screen saver", [&] { xcb_force_screen_saver(c, XCB_SCREEN_SAVER_ACTIVE); },
+            [&] { xcb_force_screen_saver(c, XCB_SCREEN_SAVER_RESET); }},
+    };
+    const runtime::Shape& ball = game.form->Ball;
+    for (const auto& way : ways) {
+        ASSERT_TRUE(game.view->clock().running()) << way.what;
+        way.hide();
+        observer.sync();
+        EXPECT_TRUE(game.run_until([&] { return !game.view->clock().running(); })) << way.what;
+        const float left = ball.Left();
+        const uint64_t ticks = game.view->clock().ticks();
+        game.run_until([] { return false; }, std::chrono::milliseconds(200));
+        EXPECT_EQ(game.view->clock().ticks(), ticks) << way.what;
+        way.show();
+        observer.sync();
+        EXPECT_TRUE(game.run_until([&] { return ball.Left() != left; })) << way.what;
+        EXPECT_NEAR(std::fabs(ball.Left() - left), std::fabs(game.form->BallDX), 0.01) << way.what << ": one step, no burst";
+    }
+    xcb_destroy_window(c, cover);
+    EXPECT_TRUE(game.ends.empty());
+}
+
 }  // namespace
 }  // namespace pellavin::testing

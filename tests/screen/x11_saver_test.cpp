@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/inotify.h>
+#include <fstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -107,13 +108,14 @@ TEST_F(X11SaverTest, PlaysTheWholeSceneScaledIntoTheGivenWindowOnlyFollowingItsS
     EXPECT_EQ(opens_seen(inotify), 1u);
     close(inotify);
 
-    // Of the framework's window nothing but its drawing, its size and its
-    // end: no key, button or pointer. (That it makes no window of its own,
+    // Of the framework's window nothing but its drawing, its size, whether
+    // it can be seen and its end: no key, button or pointer. (That it makes no window of its own,
     // saver.sh sees in the frameworks themselves.)
     const screen::Reply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(observer.get(), xcb_get_window_attributes(observer.get(), window), nullptr));
     ASSERT_TRUE(attributes);
-    EXPECT_EQ(attributes->all_event_masks, uint32_t{XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY});
+    EXPECT_EQ(attributes->all_event_masks,
+        uint32_t{XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_VISIBILITY_CHANGE});
     observer.move_pointer(160, 100);
     EXPECT_TRUE(observer.pointer_shows()) << "the pointer is the framework's business";
 
@@ -122,6 +124,42 @@ TEST_F(X11SaverTest, PlaysTheWholeSceneScaledIntoTheGivenWindowOnlyFollowingItsS
     const int status = runner->wait();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(read_file(dir.file("stderr")), "");
+}
+
+// How often a process has woken: the voluntary context switches of its threads.
+long wakeups(pid_t pid)
+{
+    long sum = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("voluntary_ctxt_switches:")) sum += std::stol(line.substr(line.find(':') + 1));
+        }
+    }
+    return sum;
+}
+
+// The framework's window covered whole (here by a window of nobody's), the
+// saver in it rests: at most a wake-up a second.
+TEST_F(X11SaverTest, RestsWhileItsWindowIsCovered)
+{
+    auto runner = start_runner();
+    xcb_connection_t* c = observer.get();
+    const xcb_window_t cover = xcb_generate_id(c);
+    const uint32_t unmanaged = 1;
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, cover, observer.root(), 0, 0, 400, 300, 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, &unmanaged);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    xcb_map_window(c, cover);
+    observer.sync();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long before = wakeups(runner->pid());
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_LE(wakeups(runner->pid()) - before, 3);
+    ASSERT_TRUE(runner->running());
+    xcb_destroy_window(c, cover);
+    runner->send(SIGTERM);
+    runner->wait();
 }
 
 TEST_F(X11SaverTest, AWindowThatIsNotThereIsSaidSo)

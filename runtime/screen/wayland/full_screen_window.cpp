@@ -14,8 +14,10 @@ namespace {
 // middle stretched over the window: wherever its sums of stretching round
 // to, and however it smooths, it meets only the colour, never the
 // transparent outside (a single pixel leaves a compositor's last rows
-// empty where its step rounds up).
-constexpr int kSwatch = 4;
+// empty where its step rounds up). Enough of them that a pixel damaged
+// costs the compositor a small corner to paint again, not a quarter of the
+// output.
+constexpr int kSwatch = 64;
 constexpr int kSwatchMargin = 1;
 
 FullScreenWindow& window_of(void* data) { return *static_cast<FullScreenWindow*>(data); }
@@ -33,6 +35,10 @@ const xdg_toplevel_listener kToplevelListener = {
     },
     nullptr,  // bounds and capabilities: not at the shell's version 1
     nullptr,
+};
+
+const wl_callback_listener kFrameListener = {
+    [](void* data, wl_callback*, uint32_t) { window_of(data).frame_done(); },
 };
 
 }  // namespace
@@ -60,6 +66,7 @@ FullScreenWindow::FullScreenWindow(
 
 FullScreenWindow::~FullScreenWindow()
 {
+    if (frame_ != nullptr) wl_callback_destroy(frame_);
     xdg_toplevel_destroy(toplevel_);
     xdg_surface_destroy(shell_surface_);
     wp_viewport_destroy(viewport_);
@@ -101,6 +108,21 @@ void FullScreenWindow::set_color(Rgb color)
     retired_.retire(std::move(swatch_));
     swatch_ = std::move(swatch);
     pending_ = true;
+}
+
+void FullScreenWindow::ask_for_frame()
+{
+    if (frame_ != nullptr) return;
+    frame_ = wl_surface_frame(surface_);
+    wl_callback_add_listener(frame_, &kFrameListener, this);
+    wl_surface_damage(surface_, 0, 0, 1, 1);
+}
+
+void FullScreenWindow::frame_done()
+{
+    wl_callback_destroy(frame_);
+    frame_ = nullptr;
+    if (on_frame) on_frame();
 }
 
 void FullScreenWindow::commit()

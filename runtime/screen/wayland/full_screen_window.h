@@ -37,6 +37,14 @@ public:
     bool pending() const { return pending_; }
     void commit();
 
+    // Asks the compositor, with the next commit, to say when it next shows
+    // the window; one at a time. A pixel of it is drawn again, so that every
+    // compositor that shows it answers.
+    void ask_for_frame();
+    bool frame_asked() const { return frame_ != nullptr; }
+    // The compositor has shown the window (or would have, were it not hidden).
+    std::function<void()> on_frame;
+
     // The compositor has configured it, which is answered but not yet committed.
     std::function<void()> on_configure;
     // The user asks to close it.
@@ -45,6 +53,7 @@ public:
     // Called by the listeners.
     void configure_size(int width, int height);
     void configure(uint32_t serial);
+    void frame_done();
 
 private:
     const WaylandGlobals& globals_;
@@ -52,6 +61,7 @@ private:
     wp_viewport* viewport_ = nullptr;
     xdg_surface* shell_surface_ = nullptr;
     xdg_toplevel* toplevel_ = nullptr;
+    wl_callback* frame_ = nullptr;
     Rect fallback_;
     Rect offered_;
     Rect size_;

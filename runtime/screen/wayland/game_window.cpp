@@ -1,6 +1,7 @@
 #include "runtime/screen/wayland/game_window.h"
 
 #include "runtime/screen/shape_scene.h"
+#include "runtime/screen/tick_clock.h"
 
 namespace pellavin::screen {
 
@@ -34,6 +35,9 @@ bool WaylandGameWindow::show(const Rect&)
         if (on_configure) on_configure();
         if (window_->pending()) window_->commit();
     };
+    window_->on_frame = [this] {
+        if (on_frame) on_frame();
+    };
     window_->on_close = [this] {
         if (on_close) on_close();
     };
@@ -60,7 +64,22 @@ void WaylandGameWindow::redraw(const ShapeScene& scene, const Region&)
 {
     if (!configured()) return;
     const bool moved = shapes_->place(scene, device_size(), kSystemFaceColor);
-    if (moved || window_->pending()) window_->commit();
+    if (moved || window_->pending()) ask_for_frame();
+}
+
+void WaylandGameWindow::ask_for_frame()
+{
+    if (!configured()) return;
+    if (!window_->frame_asked()) {
+        asked_at_ = monotonic_now();
+        window_->ask_for_frame();
+    }
+    window_->commit();
+}
+
+std::chrono::nanoseconds WaylandGameWindow::frame_waited(std::chrono::nanoseconds now) const
+{
+    return window_ && window_->frame_asked() ? now - asked_at_ : std::chrono::nanoseconds{};
 }
 
 void WaylandGameWindow::follow()

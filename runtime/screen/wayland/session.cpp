@@ -1,5 +1,7 @@
 #include "runtime/screen/wayland/session.h"
 
+#include "runtime/screen/tick_clock.h"
+
 #include <sys/epoll.h>
 #include <unistd.h>
 
@@ -8,6 +10,12 @@ namespace {
 
 // A logical pixel is a pixel of a 96 DPI screen.
 constexpr double kTwipsPerLogicalPixel = 15.0;
+// A compositor answers a frame at its next repaint, some milliseconds on.
+// One it leaves unanswered this long shows nothing to anybody (behind a
+// lock, the outputs off): the game rests until the answer comes.
+constexpr std::chrono::milliseconds kUnseenAfter{500};
+// A still scene asks for a frame this often, to learn the same.
+constexpr std::chrono::milliseconds kStillSceneAsks{250};
 
 void watch(int epoll, int fd)
 {
@@ -68,6 +76,7 @@ std::unique_ptr<WaylandSession> WaylandSession::open(
     s.scale_ = first->scale;
     s.window_ = std::make_unique<WaylandGameWindow>(s.globals_, s.outputs_, title, s.scale_);
     s.window_->on_configure = [&s] { s.configured(); };
+    s.window_->on_frame = [&s] { s.shown(); };
     s.window_->on_close = [&s] {
         if (s.view_ != nullptr) s.view_->close();
     };
@@ -96,15 +105,33 @@ void WaylandSession::configured()
     if (view_ != nullptr) view_->expose(window_->device_size());
 }
 
+// The compositor has shown the last frame: the next may be drawn.
+void WaylandSession::shown()
+{
+    if (view_ != nullptr) view_->set_seen(true);
+}
+
 void WaylandSession::after_events()
 {
     if (view_ != nullptr) view_->draw_moved();
+}
+
+void WaylandSession::look_for_frames()
+{
+    if (view_ == nullptr || !view_->seen() || !view_->clock().running()) return;
+    const std::chrono::nanoseconds now = monotonic_now();
+    if (window_->frame_waited(now) > kUnseenAfter) {
+        view_->set_seen(false);
+    } else if (window_->ready_to_draw() && window_->since_frame_asked(now) > kStillSceneAsks) {
+        window_->ask_for_frame();
+    }
 }
 
 void WaylandSession::flush()
 {
     wl_display_dispatch_pending(wayland_.display());
     after_events();
+    look_for_frames();
     wayland_.flush();
 }
 

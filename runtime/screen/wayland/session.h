@@ -42,7 +42,9 @@ public:
 private:
     explicit WaylandSession(WaylandConnection& wayland);
     void configured();
+    void shown();
     void after_events();
+    void look_for_frames();
 
     WaylandConnection& wayland_;
     WaylandGlobals globals_;

@@ -10,8 +10,10 @@
 namespace pellavin::screen {
 namespace {
 
+// Visibility and structure: the game rests while nobody can see it.
 constexpr uint32_t kWindowEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_BUTTON_PRESS
-    | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE;
+    | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE | XCB_EVENT_MASK_VISIBILITY_CHANGE
+    | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
 
 }  // namespace
 

@@ -4,6 +4,9 @@
 
 #include <xcb/randr.h>
 
+#include <sys/epoll.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,16 +20,28 @@ constexpr xcb_button_t kLastWheelButton = 7;
 
 bool inside(const Rect& area, int x, int y) { return x >= area.x && y >= area.y && x < area.right() && y < area.bottom(); }
 
+void watch(int epoll, int fd)
+{
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = fd;
+    epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &event);
+}
+
 }  // namespace
 
 X11Session::X11Session(X11Connection& x11, ScreenFacts facts)
     : x11_(x11)
     , facts_(std::move(facts))
     , keyboard_(x11.get())
+    , sight_(x11.get(), facts_.root)
+    , epoll_(epoll_create1(EPOLL_CLOEXEC))
 {
+    watch(epoll_, x11.fd());
+    watch(epoll_, sight_.fd());
 }
 
-X11Session::~X11Session() = default;
+X11Session::~X11Session() { close(epoll_); }
 
 std::unique_ptr<X11Session> X11Session::open(X11Connection& x11, const std::string& title, std::string& problem)
 {
@@ -65,8 +80,8 @@ std::unique_ptr<X11Session> X11Session::open_in(X11Connection& x11, xcb_window_t
             + (geometry ? "is not a true-colour window" : "does not exist");
         return nullptr;
     }
-    // Only to learn that the framework resizes its window or takes it away: no input.
-    const uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    // Only to learn that the framework resizes its window, covers it or takes it away: no input.
+    const uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_VISIBILITY_CHANGE;
     xcb_change_window_attributes(connection, given, XCB_CW_EVENT_MASK, &events);
     session->given_ = std::make_unique<X11GivenWindow>(
         connection, given, Rect{0, 0, geometry->width, geometry->height}, *format);
@@ -84,6 +99,8 @@ float X11Session::height_twips() const { return static_cast<float>(screen_area()
 
 // The server's pixels are the device pixels; the DPI says how many twips each is.
 DevicePixels X11Session::pixels() const { return DevicePixels(kTwipsPerInch / facts_.dpi, 1.0); }
+
+xcb_window_t X11Session::form_window() const { return given_ ? given_->window() : game_->window(); }
 
 Surface& X11Session::surface()
 {
@@ -112,7 +129,7 @@ void X11Session::released(const xcb_button_release_event_t& event)
 void X11Session::handle(const xcb_generic_event_t& event)
 {
     const uint8_t type = event.response_type & 0x7F;
-    if (keyboard_.handle(event)) return;
+    if (keyboard_.handle(event) || sight_.handle(event, form_window())) return;
     const bool root_changed
         = type == XCB_CONFIGURE_NOTIFY && reinterpret_cast<const xcb_configure_notify_event_t&>(event).window == facts_.root;
     const uint8_t randr = facts_.randr_first_event;
@@ -182,11 +199,15 @@ void X11Session::handle_queued()
 void X11Session::after_events()
 {
     if (game_) game_->check_keyboard();
-    if (view_ != nullptr) view_->draw_moved();
+    if (view_ == nullptr) return;
+    view_->set_seen(sight_.seen());
+    view_->draw_moved();
 }
 
 void X11Session::flush()
 {
+    // Once the window is asked for: whatever hides it from the start is known before the loop sleeps.
+    sight_.start();
     handle_queued();
     after_events();
     xcb_flush(x11_.get());
@@ -202,6 +223,7 @@ void X11Session::flush()
 
 bool X11Session::dispatch()
 {
+    sight_.wake();
     while (xcb_generic_event_t* event = xcb_poll_for_event(x11_.get())) {
         handle(*event);
         std::free(event);

@@ -8,6 +8,7 @@
 #include "runtime/screen/x11/x11_given_window.h"
 #include "runtime/screen/x11/x11_keyboard.h"
 #include "runtime/screen/x11/x11_screen.h"
+#include "runtime/screen/x11/x11_sight.h"
 
 #include <memory>
 #include <optional>
@@ -45,7 +46,7 @@ public:
     // The given window has gone: there is nothing left to play in.
     bool given_window_gone() const { return given_gone_; }
 
-    int fd() const override { return x11_.fd(); }
+    int fd() const override { return epoll_; }
     void flush() override;
     bool dispatch() override;
 
@@ -57,12 +58,15 @@ private:
     void released(const xcb_button_release_event_t& event);
     void after_events();
     Rect screen_area() const;
+    xcb_window_t form_window() const;
 
     X11Connection& x11_;
     ScreenFacts facts_;
     X11Keyboard keyboard_;
     std::unique_ptr<X11GameWindow> game_;
     std::unique_ptr<X11GivenWindow> given_;
+    X11Sight sight_;
+    int epoll_;
     FormView* view_ = nullptr;
     Region exposed_;
     xcb_window_t pressed_in_ = XCB_WINDOW_NONE;
