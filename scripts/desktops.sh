@@ -4,6 +4,10 @@
 # 1920x1080 output:
 #   GNOME: mutter 43, no X11; it offers no Wayland idle protocol, but its
 #          idle monitor on the bus (org.gnome.Mutter.IdleMonitor);
+#          or the whole GNOME Shell 43, which hosts that mutter and adds
+#          the screen shield; the shield exists only where GDM answers on
+#          the system bus, so the shell gets a system bus of its own with
+#          a stand-in for GDM there (tests/e2e/tools/display_manager.py);
 #   KDE:   KWin 5.27 (kwin_wayland --virtual), from a plain copy of the
 #          binary: the installed one carries file capabilities that a
 #          process here may not be allowed to exec.
@@ -17,12 +21,20 @@
 #           headless mutter offers no way to take a screenshot, but this
 #           one shows on the X server (`import -window root`), with its own
 #           pointer, and takes xdotool's input;
+#           start_gnome_shell TOOLS (the tests' tools, tests/e2e/tools)
+#           starts GNOME Shell, sets DBUS_SYSTEM_BUS_ADDRESS too, and
+#           returns once it has left the overview it starts in;
+#           gnome_shield on|off brings its screen shield or takes it away
+#           through org.gnome.ScreenSaver (a session brings it itself when
+#           gnome-session says the session is idle; the signals are the
+#           same);
+#           gnome_screenshot PNG saves what it shows;
 #           as_desktop_user COMMAND... runs a client in it as its user,
 #           spawn_as_desktop_user in the background (SPAWNED: its pid);
-#           stop_desktop ends the compositor and the bus.
-# Run:      sh scripts/desktops.sh mutter|kwin COMMAND... runs COMMAND (as
-#           the desktop's user) in one, and exits with its status, or with
-#           77 (a skip to CTest) when it cannot start.
+#           stop_desktop ends the compositor and the buses.
+# Run:      sh scripts/desktops.sh mutter|kwin|gnome_shell COMMAND... runs
+#           COMMAND (as the desktop's user) in one, and exits with its
+#           status, or with 77 (a skip to CTest) when it cannot start.
 
 _desktop_dir=
 
@@ -48,6 +60,25 @@ _as_desktop_user() {
     ${WAYLAND_DISPLAY:+WAYLAND_DISPLAY=$WAYLAND_DISPLAY} "$@"
 }
 
+# _desktop_wait SECONDS WHAT COMMAND...: runs the command every tenth of a
+# second until it succeeds; after SECONDS, or once the compositor (when
+# there is one) has ended, says that WHAT failed, ends the desktop and
+# fails.
+_desktop_wait() {
+  _deadline=$(($(date +%s) + $1))
+  _what=$2
+  shift 2
+  until "$@"; do
+    if [ "$(date +%s)" -ge "$_deadline" ] || { [ -n "${COMPOSITOR_PID:-}" ] && ! _desktop_runs "$COMPOSITOR_PID"; }; then
+      echo "desktops.sh: $_what" >&2
+      [ ! -s "$XDG_RUNTIME_DIR/compositor.log" ] || { echo "its log ends:"; tail -n 20 "$XDG_RUNTIME_DIR/compositor.log"; } >&2
+      stop_desktop
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
 _desktop_start_bus() {
   _desktop_dir=$(mktemp -d) || return 1
   chmod 700 "$_desktop_dir"
@@ -58,26 +89,35 @@ _desktop_start_bus() {
   export XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS
   spawn_as_desktop_user dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >/dev/null 2>&1
   DESKTOP_BUS_PID=$SPAWNED
-  _tries=0
-  until [ -S "$_desktop_dir/bus" ]; do
-    _tries=$((_tries + 1))
-    [ "$_tries" -le 100 ] || { stop_desktop; return 1; }
-    sleep 0.1
-  done
+  _desktop_wait 10 "the session bus did not start" test -S "$_desktop_dir/bus"
 }
 
-# _desktop_ready SOCKET BUS_NAME: waits for the compositor's Wayland socket
-# and its name on the bus; fails when it ends first or takes over 30 s.
+# _desktop_ask session|system DESTINATION PATH METHOD [ARGUMENT...]: the
+# reply, given within two seconds (a waiting loop must not hang on a busy
+# desktop).
+_desktop_ask() {
+  _bus=$1
+  _destination=$2
+  shift 2
+  as_desktop_user dbus-send --"$_bus" --print-reply --reply-timeout=2000 --dest="$_destination" "$@" 2>/dev/null
+}
+
+# _desktop_owned session|system NAME: whether the name has an owner there.
+_desktop_owned() {
+  _desktop_ask "$1" org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:"$2" |
+    grep -q 'boolean true'
+}
+
+# _desktop_ready SOCKET BUS_NAME: waits up to 30 s for the compositor's
+# Wayland socket and its name on the bus.
 _desktop_ready() {
-  _tries=0
-  until [ -S "$XDG_RUNTIME_DIR/$1" ] && as_desktop_user dbus-send --session --print-reply --dest=org.freedesktop.DBus \
-    /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:"$2" 2>/dev/null | grep -q 'boolean true'; do
-    _tries=$((_tries + 1))
-    if [ "$_tries" -gt 300 ] || ! kill -0 "$COMPOSITOR_PID" 2>/dev/null; then stop_desktop; return 1; fi
-    sleep 0.1
-  done
+  _desktop_wait 30 "no $2 on the session bus" _desktop_up "$1" "$2" || return 1
   WAYLAND_DISPLAY=$1
   export WAYLAND_DISPLAY
+}
+
+_desktop_up() {
+  [ -S "$XDG_RUNTIME_DIR/$1" ] && _desktop_owned session "$2"
 }
 
 start_mutter() {
@@ -100,6 +140,86 @@ start_mutter_nested() {
   _desktop_ready pellavin-mutter org.gnome.Mutter.IdleMonitor
 }
 
+# GNOME Shell is slow to start on a busy machine: up to a minute. The
+# services it starts on demand (org.gnome.ScreenSaver, say) end with its
+# session bus.
+start_gnome_shell() {
+  command -v gnome-shell >/dev/null 2>&1 || return 1
+  _desktop_tools=$1
+  _desktop_start_bus || return 1
+  printf '<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth>
+  <policy context="default"><allow send_destination="*"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>\n' \
+    "$XDG_RUNTIME_DIR/system_bus" >"$XDG_RUNTIME_DIR/system-bus.conf"
+  chmod 644 "$XDG_RUNTIME_DIR/system-bus.conf"
+  spawn_as_desktop_user dbus-daemon --config-file="$XDG_RUNTIME_DIR/system-bus.conf" --nofork >/dev/null 2>&1
+  SYSTEM_BUS_PID=$SPAWNED
+  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/system_bus
+  export DBUS_SYSTEM_BUS_ADDRESS
+  _desktop_wait 10 "the system bus did not start" test -S "$XDG_RUNTIME_DIR/system_bus" || return 1
+  spawn_as_desktop_user /usr/bin/python3 "$_desktop_tools/display_manager.py" >"$XDG_RUNTIME_DIR/compositor.log" 2>&1
+  STAND_IN_PID=$SPAWNED
+  _desktop_wait 10 "the stand-in for GDM did not start" _desktop_owned system org.gnome.DisplayManager || return 1
+  spawn_as_desktop_user gnome-shell --headless --wayland --no-x11 --virtual-monitor 1920x1080 \
+    --wayland-display=pellavin-gnome-shell >>"$XDG_RUNTIME_DIR/compositor.log" 2>&1
+  COMPOSITOR_PID=$SPAWNED
+  _desktop_wait 60 "GNOME Shell did not start" _gnome_shell_up || return 1
+  WAYLAND_DISPLAY=pellavin-gnome-shell
+  export WAYLAND_DISPLAY
+  _desktop_wait 20 "GNOME Shell stays in its overview" _gnome_left_overview
+}
+
+# _gnome_shell_up: whether the shell is up, with its screen shield, and in
+# the overview it starts in. At its start GNOME Shell forks to start
+# ibus-daemon, and runs JavaScript in the child before the exec; on a busy
+# machine that child has hung there, on a lock that no thread would
+# release, and GNOME Shell with it, waiting for the exec. Such a child is
+# ended: GNOME Shell goes on without ibus-daemon, as it does here anyway.
+_gnome_shell_up() {
+  ps -o pid=,etimes=,comm= --ppid "$COMPOSITOR_PID" | while read -r _pid _age _name; do
+    [ "$_name" != gnome-shell ] || [ "$_age" -lt 2 ] || {
+      echo "desktops.sh: GNOME Shell's child $_pid hangs before its exec; it is ended" >&2
+      kill -9 "$_pid"
+    }
+  done
+  _desktop_up pellavin-gnome-shell org.gnome.Shell.ScreenShield && _gnome_overview_is true
+}
+
+_gnome_overview_is() {
+  _desktop_ask session org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties.Get \
+    string:org.gnome.Shell string:OverviewActive | grep -q "boolean $1"
+}
+
+# _gnome_left_overview: whether the overview is gone; if not, a key that
+# leaves it.
+_gnome_left_overview() {
+  _gnome_overview_is false && return 0
+  as_desktop_user /usr/bin/python3 "$_desktop_tools/mutter_input.py" Escape >/dev/null 2>&1
+  return 1
+}
+
+# gnome_shield on|off: returns once GNOME Shell says the shield is so, or
+# fails after half a minute: over a full-screen game, GNOME Shell has
+# taken 20 s here to bring it.
+gnome_shield() {
+  _active=true
+  [ "$1" = on ] || _active=false
+  as_desktop_user dbus-send --session --print-reply --dest=org.gnome.ScreenSaver /org/gnome/ScreenSaver \
+    org.gnome.ScreenSaver.SetActive boolean:"$_active" >/dev/null || return 1
+  _deadline=$(($(date +%s) + 30))
+  until _desktop_ask session org.gnome.ScreenSaver /org/gnome/ScreenSaver org.gnome.ScreenSaver.GetActive |
+    grep -q "boolean $_active"; do
+    [ "$(date +%s)" -lt "$_deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# gnome_screenshot PNG: GNOME Shell writes it, as its user, so first into
+# the desktop's own directory.
+gnome_screenshot() {
+  as_desktop_user /usr/bin/python3 "$_desktop_tools/gnome_shell_screenshot.py" "$XDG_RUNTIME_DIR/screen.png" &&
+    cp "$XDG_RUNTIME_DIR/screen.png" "$1"
+}
+
 start_kwin() {
   command -v kwin_wayland >/dev/null 2>&1 || return 1
   _desktop_start_bus || return 1
@@ -112,13 +232,31 @@ start_kwin() {
   _desktop_ready pellavin-kwin org.kde.KWin
 }
 
+# _desktop_end PID: ends one of the desktop's processes and any child it
+# has forked, by force after five seconds: a compositor that waits on a
+# stuck child never reaches its handler of SIGTERM.
+_desktop_end() {
+  # shellcheck disable=SC2046
+  kill $(ps -o pid= --ppid "$1") "$1" 2>/dev/null || true
+  _deadline=$(($(date +%s) + 5))
+  while _desktop_runs "$1" && [ "$(date +%s)" -lt "$_deadline" ]; do sleep 0.1; done
+  kill -9 "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
+_desktop_runs() {
+  _state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null) && [ -n "$_state" ] && [ "$_state" != Z ]
+}
+
 stop_desktop() {
-  for _pid in ${COMPOSITOR_PID:-} ${DESKTOP_BUS_PID:-}; do
-    kill "$_pid" 2>/dev/null || true
-    wait "$_pid" 2>/dev/null || true
+  for _pid in ${COMPOSITOR_PID:-} ${STAND_IN_PID:-} ${SYSTEM_BUS_PID:-} ${DESKTOP_BUS_PID:-}; do
+    _desktop_end "$_pid"
   done
   COMPOSITOR_PID=
+  STAND_IN_PID=
+  SYSTEM_BUS_PID=
   DESKTOP_BUS_PID=
+  unset DBUS_SYSTEM_BUS_ADDRESS
   if [ -n "$_desktop_dir" ]; then
     rm -rf "$_desktop_dir"
     _desktop_dir=
@@ -129,10 +267,10 @@ stop_desktop() {
 case $0 in
 *desktops.sh)
   set -eu
-  [ $# -gt 1 ] || { echo "usage: sh $0 mutter|kwin COMMAND..." >&2; exit 2; }
+  [ $# -gt 1 ] || { echo "usage: sh $0 mutter|kwin|gnome_shell COMMAND..." >&2; exit 2; }
   desktop=$1
   shift
-  "start_$desktop" || { echo "SKIP: $desktop cannot run here" >&2; exit 77; }
+  "start_$desktop" "$(dirname "$0")/../tests/e2e/tools" || { echo "SKIP: $desktop cannot run here" >&2; exit 77; }
   trap stop_desktop EXIT
   status=0
   as_desktop_user "$@" || status=$?

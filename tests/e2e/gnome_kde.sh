@@ -2,8 +2,10 @@
 # The game on the compositors of the two big desktops, as their users meet
 # it: `gnome_kde.sh SCENARIO`. GNOME's mutter 43 runs in a window of the
 # private Xvfb (the only mutter whose screen can be read, and which the X
-# server's keyboard reaches); KDE's KWin 5.27 runs headless, takes its own
-# screenshots and has no input at all. Both as an unprivileged user.
+# server's keyboard reaches); GNOME Shell 43 runs headless, takes its own
+# screenshots and gets keys through its remote desktop interface; KDE's
+# KWin 5.27 runs headless, takes its own screenshots and has no input at
+# all. All as an unprivileged user.
 set -eu
 . "$(dirname "$0")/harness.sh"
 
@@ -50,6 +52,20 @@ scenario_mutter() {
   if wait_until pointer_hidden "$stderr"; then echo "ok: the game hides the pointer"; else
     fail "the game left the pointer showing: $stderr"; fi
   xdotool key x
+  expect_ended "a key" "$PID"
+}
+
+# GNOME Shell: full screen over its top bar; a key ends the game.
+scenario_gnome_shell() {
+  command -v gnome-shell >/dev/null 2>&1 || skip "GNOME Shell is missing (scripts/install-deps installs it)"
+  start_gnome_shell "$(dirname "$0")/tools" || { fail "GNOME Shell did not start"; return; }
+  start_game gnome_shell
+  png=$artifacts/served.png
+  served() { gnome_screenshot "$png" && [ "$(scene "$png")" = "$served_scene" ]; }
+  wait_until served || true
+  expect "full screen" "$(scene "$png")" "$served_scene"
+  if shows_black_screen "$png"; then echo "ok: black"; else fail "not black: $png"; fi
+  as_desktop_user /usr/bin/python3 "$(dirname "$0")/tools/mutter_input.py" x
   expect_ended "a key" "$PID"
 }
 

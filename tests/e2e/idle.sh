@@ -389,6 +389,80 @@ scenario_mutter_inhibited() {
   game_a_delay_after_mark "$dir"
 }
 
+# GNOME Shell, whose screen shield is what GNOME shows at its "Blank Screen"
+# time; here it comes a quarter of a delay after the mark.
+blank=$((minute / 4))
+
+start_shell() {
+  started=$(now_ms)
+  start_gnome_shell "$desktop_tools" || { fail "GNOME Shell did not start (scripts/install-deps installs it)"; return 1; }
+  echo "GNOME Shell up in $(($(now_ms) - started)) ms"
+  dir=$(idle_dir "$1")
+  watch_in_desktop "$dir"
+  mutter_input Shift_L
+}
+
+shield() {
+  if gnome_shield "$1"; then echo "ok: the shield $1 $(since_mark) s after the mark"; else
+    fail "the shield did not turn $1"; return 1; fi
+}
+
+# expect_shell_shows_game NAME: the runner's black screen, by GNOME Shell's
+# screenshot (not behind the shield, which is black too).
+expect_shell_shows_game() {
+  png=$artifacts/$1.png
+  shell_shows_game() { gnome_screenshot "$png" && shows_black_screen "$png"; }
+  if wait_until shell_shows_game; then echo "ok: the game shows"; else fail "the game does not show: $png"; fi
+}
+
+# The shield before the delay: no game while it stays, and the watcher says
+# once that the desktop blanks before the Time Delay.
+scenario_gnome_shield_first() {
+  start_shell gnome_shield_first || return
+  no_game_until "$dir" "$blank" || return
+  shield on || return
+  no_game_until "$dir" $((2 * minute)) || return
+  expect "said once that the desktop blanks first" "$(grep -c 'Time Delay' "$artifacts/PellavinIdle.stderr")" 1
+}
+
+# A game, then the shield over it: the game ends within a second (three on
+# a loaded machine), and none comes while the shield stays.
+scenario_gnome_game_then_shield() {
+  start_shell gnome_game_then_shield || return
+  game_a_delay_after_mark "$dir" || return
+  expect_shell_shows_game on_time
+  asked=$(now_ms)
+  shield on || return
+  MARK=$(now_ms)
+  until gone "$GAME"; do
+    if [ $(($(now_ms) - MARK)) -gt 3000 ]; then
+      fail "the game plays on behind the shield"
+      kill "$GAME"
+      return
+    fi
+    sleep 0.05
+  done
+  echo "ok: the game ended $(($(now_ms) - MARK)) ms after the shield came ($((MARK - asked)) ms after it was asked for)"
+  # Ended, not fallen: a game that loses its compositor says so.
+  expect "what the game said" "$(grep -v '^PellavinIdle: ' "$artifacts/PellavinIdle.stderr")" ""
+  no_game_until "$dir" $((minute * 3 / 2))
+}
+
+# The shield before the delay and gone after it: the game waits for input,
+# and comes a full delay after the key.
+scenario_gnome_shield_off_key() {
+  start_shell gnome_shield_off_key || return
+  no_game_until "$dir" "$blank" || return
+  shield on || return
+  no_game_until "$dir" $((minute + 2 * grace)) || return
+  shield off || return
+  MARK=$(now_ms)
+  no_game_until "$dir" "$early" || return
+  mutter_input Shift_L
+  game_a_delay_after_mark "$dir" || return
+  expect_shell_shows_game after_key
+}
+
 # KDE's compositor, KWin (both idle protocols; no input device, so the
 # delay counts from the watcher's start): a game a delay later. (How the
 # game shows on KWin, gnome_kde.sh sees.)
@@ -404,7 +478,8 @@ scenario_kwin() {
 }
 
 scenarios="comes_on input_pushes_back switched_off suspended preview_running one_per_session no_idle_protocol sway
-  mutter mutter_switched_off mutter_inhibited kwin desktop_locker x_screen_saver"
+  mutter mutter_switched_off mutter_inhibited kwin desktop_locker x_screen_saver gnome_shield_first
+  gnome_game_then_shield gnome_shield_off_key"
 
 # Every scenario at once, each its own process on its own server: they
 # spend most of their time waiting for minutes to pass.

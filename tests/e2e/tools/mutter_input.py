@@ -4,7 +4,7 @@ desktop session of its own (org.gnome.Mutter.RemoteDesktop), held for as
 long as this runs, as mutter ends a session when its caller leaves the bus.
 
     mutter_input.py KEY...    each in turn pressed and released: Shift_L,
-                              or a character's own key (x)
+                              Escape, or a character's own key (x)
 
 The session's keyboard appears with its first event, and a
 client gets a device's keymap only then: a Shift comes first, so that the
@@ -15,7 +15,7 @@ import time
 
 from gi.repository import Gio, GLib
 
-KEYSYMS = {"Shift_L": 0xFFE1}
+KEYSYMS = {"Shift_L": 0xFFE1, "Escape": 0xFF1B}
 NAME = "org.gnome.Mutter.RemoteDesktop"
 
 
