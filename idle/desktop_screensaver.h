@@ -8,9 +8,11 @@
 namespace pellavin::idle {
 
 // A screen saver or locker of the desktop on the session bus, followed for
-// whether it has blanked or locked the screen: GNOME Shell's
-// org.gnome.ScreenSaver, or another program's org.freedesktop.ScreenSaver
-// (KDE's, Xfce's, LXQt's lockers announce themselves there). Asked
+// whether it has blanked or locked the screen: GNOME Shell's screen shield
+// (the org.gnome.ScreenSaver interface, under GNOME Shell's own name and
+// under org.gnome.ScreenSaver, a go-between started on demand), or another
+// program's org.freedesktop.ScreenSaver (KDE's, Xfce's, LXQt's lockers
+// announce themselves there). Asked
 // GetActive whenever a program takes the name, and told ActiveChanged from
 // then on. A name nobody owns is a screen that has not blanked.
 class DesktopScreenSaver {
@@ -20,7 +22,9 @@ public:
         const char* path;
         const char* interface;
     };
-    static constexpr Names kGnomeShell{"org.gnome.ScreenSaver", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver"};
+    static constexpr Names kGnomeShell{
+        "org.gnome.Shell.ScreenShield", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver"};
+    static constexpr Names kGnomeScreenSaver{"org.gnome.ScreenSaver", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver"};
     static constexpr Names kFreedesktop{
         "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver"};
 

@@ -66,7 +66,7 @@ public:
     // the last hold counts as input.
     enum class Holder { ScreenSaver, SessionManager };
     // Who says that the desktop has blanked or locked the screen.
-    enum class Blank { GnomeShell, DesktopScreenSaver, Logind, DisplayServer };
+    enum class Blank { GnomeShell, GnomeScreenSaver, DesktopScreenSaver, Logind, DisplayServer };
 
     void idle();
     void runner_ended();

@@ -185,6 +185,8 @@ int run_watcher()
     session.idle->on_blanked = blanks(Blank::DisplayServer);
     DesktopScreenSaver gnome_shell(on_session_bus, DesktopScreenSaver::kGnomeShell);
     gnome_shell.on_active = blanks(Blank::GnomeShell);
+    DesktopScreenSaver gnome_screensaver(on_session_bus, DesktopScreenSaver::kGnomeScreenSaver);
+    gnome_screensaver.on_active = blanks(Blank::GnomeScreenSaver);
     DesktopScreenSaver desktop_locker(on_session_bus, DesktopScreenSaver::kFreedesktop, session_bus.unique_name());
     desktop_locker.on_active = blanks(Blank::DesktopScreenSaver);
     BusConnection system_bus(BusConnection::Kind::System);
@@ -194,7 +196,9 @@ int run_watcher()
 
     Watched watched{*session.idle, settings, runner, session_bus, system_bus, timers,
         [&] {
-            for (Blank source : {Blank::GnomeShell, Blank::DesktopScreenSaver}) rules.set_blanked(source, false);
+            for (Blank source : {Blank::GnomeShell, Blank::GnomeScreenSaver, Blank::DesktopScreenSaver}) {
+                rules.set_blanked(source, false);
+            }
             rules.set_held(IdleRules::Holder::ScreenSaver, false);
             rules.set_held(IdleRules::Holder::SessionManager, false);
         },

@@ -1,5 +1,7 @@
 #include "idle/x11_blank.h"
 
+#include "runtime/screen/x11/screen_saver_state.h"
+
 #include <xcb/dpms.h>
 #include <xcb/screensaver.h>
 
@@ -17,8 +19,6 @@ template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
 
 constexpr int64_t kMillisecondsPerSecond = 1000;
 
-bool saver_shows(uint8_t state) { return state == XCB_SCREENSAVER_STATE_ON || state == XCB_SCREENSAVER_STATE_CYCLE; }
-
 }  // namespace
 
 X11Blank::X11Blank(xcb_connection_t* connection, xcb_window_t root, xcb_sync_counter_t idle_counter)
@@ -30,7 +30,7 @@ X11Blank::X11Blank(xcb_connection_t* connection, xcb_window_t root, xcb_sync_cou
         xcb_screensaver_select_input(connection_, root, XCB_SCREENSAVER_EVENT_NOTIFY_MASK);
         Reply<xcb_screensaver_query_info_reply_t> info(
             xcb_screensaver_query_info_reply(connection_, xcb_screensaver_query_info(connection_, root), nullptr));
-        saver_on_ = info && saver_shows(info->state);
+        saver_on_ = info && screen::screen_saver_shows(info->state);
     }
     const xcb_query_extension_reply_t* dpms = xcb_get_extension_data(connection_, &xcb_dpms_id);
     if (dpms && dpms->present) {
@@ -68,7 +68,7 @@ bool X11Blank::handle(const xcb_generic_event_t& event, uint8_t alarm_notify)
 {
     const uint8_t type = event.response_type & 0x7F;
     if (saver_notify_ != 0 && type == saver_notify_) {
-        saver_on_ = saver_shows(reinterpret_cast<const xcb_screensaver_notify_event_t&>(event).state);
+        saver_on_ = screen::screen_saver_shows(reinterpret_cast<const xcb_screensaver_notify_event_t&>(event).state);
         return true;
     }
     if (!dpms_ || type != alarm_notify) return false;

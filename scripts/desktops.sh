@@ -25,9 +25,10 @@
 #           starts GNOME Shell, sets DBUS_SYSTEM_BUS_ADDRESS too, and
 #           returns once it has left the overview it starts in;
 #           gnome_shield on|off brings its screen shield or takes it away
-#           through org.gnome.ScreenSaver (a session brings it itself when
-#           gnome-session says the session is idle; the signals are the
-#           same);
+#           through GNOME Shell's own org.gnome.Shell.ScreenShield (GNOME
+#           Shell brings it itself when gnome-session says the session is
+#           idle; the signals are the same), so that nothing starts the
+#           org.gnome.ScreenSaver go-between on the way;
 #           gnome_screenshot PNG saves what it shows;
 #           as_desktop_user COMMAND... runs a client in it as its user,
 #           spawn_as_desktop_user in the background (SPAWNED: its pid);
@@ -203,10 +204,10 @@ _gnome_left_overview() {
 gnome_shield() {
   _active=true
   [ "$1" = on ] || _active=false
-  as_desktop_user dbus-send --session --print-reply --dest=org.gnome.ScreenSaver /org/gnome/ScreenSaver \
+  as_desktop_user dbus-send --session --print-reply --dest=org.gnome.Shell.ScreenShield /org/gnome/ScreenSaver \
     org.gnome.ScreenSaver.SetActive boolean:"$_active" >/dev/null || return 1
   _deadline=$(($(date +%s) + 30))
-  until _desktop_ask session org.gnome.ScreenSaver /org/gnome/ScreenSaver org.gnome.ScreenSaver.GetActive |
+  until _desktop_ask session org.gnome.Shell.ScreenShield /org/gnome/ScreenSaver org.gnome.ScreenSaver.GetActive |
     grep -q "boolean $_active"; do
     [ "$(date +%s)" -lt "$_deadline" ] || return 1
     sleep 0.1

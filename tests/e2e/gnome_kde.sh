@@ -9,12 +9,13 @@
 set -eu
 . "$(dirname "$0")/harness.sh"
 
-# start_game NAME: the game in the desktop, Autoplay off, its protocol
-# traced; sets PID.
+# start_game NAME: the game in the desktop, Autoplay off (in the file beside
+# it, which the desktop's user reads as the administrator's defaults: ours,
+# not one that user or any other may change), its protocol traced; sets PID.
 start_game() {
   dir=$(app_dir "$1")
   record 0 -1 0 10 0 0 >"$dir/Settings.dat"
-  chmod 666 "$dir/Settings.dat"
+  chmod 644 "$dir/Settings.dat"
   stderr=$artifacts/PellavinRun.stderr
   spawn_as_desktop_user env WAYLAND_DEBUG=1 "$dir/PellavinRun" 2>"$stderr"
   PID=$SPAWNED

@@ -1,6 +1,7 @@
 #include "runtime/screen/x11/x11_sight.h"
 
 #include "runtime/screen/x11/reply.h"
+#include "runtime/screen/x11/screen_saver_state.h"
 
 #include <xcb/dpms.h>
 #include <xcb/screensaver.h>
@@ -47,7 +48,7 @@ void X11Sight::start()
     if (saver_event_ != 0) {
         Reply<xcb_screensaver_query_info_reply_t> info(
             xcb_screensaver_query_info_reply(connection_, saver_cookie, nullptr));
-        saver_on_ = info && info->state == XCB_SCREENSAVER_STATE_ON;
+        saver_on_ = info && screen_saver_shows(info->state);
     }
     look_at_power();
     plan_power_looks();
@@ -58,7 +59,7 @@ bool X11Sight::handle(const xcb_generic_event_t& event, xcb_window_t window)
     const uint8_t type = event.response_type & 0x7F;
     if (saver_event_ != 0 && type == saver_event_ + XCB_SCREENSAVER_NOTIFY) {
         const auto& notify = reinterpret_cast<const xcb_screensaver_notify_event_t&>(event);
-        saver_on_ = notify.state != XCB_SCREENSAVER_STATE_OFF;
+        saver_on_ = screen_saver_shows(notify.state);
         // The monitor may have gone off meanwhile.
         if (!saver_on_) look_at_power();
     } else if (type == XCB_VISIBILITY_NOTIFY
