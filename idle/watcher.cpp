@@ -77,9 +77,18 @@ struct Watched {
     BusConnection& session_bus;
     BusConnection& system_bus;
     Timers& timers;
-    std::function<void()> forget_session_bus;
-    std::function<void()> forget_system_bus;
 };
+
+// What the parts on a bus last said holds nothing off once the bus has gone.
+void forget_session_bus(IdleRules& rules)
+{
+    using Blank = IdleRules::Blank;
+    for (Blank source : {Blank::GnomeShell, Blank::GnomeScreenSaver, Blank::DesktopScreenSaver}) {
+        rules.set_blanked(source, false);
+    }
+    rules.set_held(IdleRules::Holder::ScreenSaver, false);
+    rules.set_held(IdleRules::Holder::SessionManager, false);
+}
 
 enum class Ending { SessionEnded, SwitchedOff, Failed };
 
@@ -113,9 +122,9 @@ Ending run_loop(Watched& watched, IdleRules& rules, const SettingsFile& settings
         if (!watched.session_bus.process()) {
             say("the session bus has gone (" + watched.session_bus.problem()
                 + "): nothing on it holds the game off or says that the desktop has blanked");
-            watched.forget_session_bus();
+            forget_session_bus(rules);
         }
-        if (!watched.system_bus.process()) watched.forget_system_bus();
+        if (!watched.system_bus.process()) rules.set_blanked(IdleRules::Blank::Logind, false);
         watched.timers.run_due();
         // Last: the session's own end, and whatever the buses' news made it send.
         if (!watched.idle.dispatch()) return Ending::SessionEnded;
@@ -174,9 +183,11 @@ int run_watcher()
     session.idle->on_idle = [&] { inhibitors.before_start([&] { rules.idle(); }); };
     ScreenSaverService service(on_session_bus);
     service.on_held = [&](bool held) { rules.set_held(IdleRules::Holder::ScreenSaver, held); };
-    service.game = {[&] { return rules.game_shows(); }, [&] { return rules.start_now(); }, [&] { rules.end_game(); },
-        [&] { rules.user_active(); },
-        [&](std::function<void(std::optional<Milliseconds>)> answer) { session.idle->idle_time(std::move(answer)); }};
+    service.game.shows = [&] { return rules.game_shows(); };
+    service.game.start = [&] { return rules.start_now(); };
+    service.game.end = [&] { rules.end_game(); };
+    service.game.user_active = [&] { rules.user_active(); };
+    service.game.idle_time = [&](auto answer) { session.idle->idle_time(std::move(answer)); };
     rules.on_game_shows = [&](bool shows) { service.game_shows(shows); };
 
     // Who says that the desktop has blanked or locked the screen.
@@ -194,15 +205,7 @@ int run_watcher()
     LogindSession logind(on_system_bus);
     logind.on_locked = blanks(Blank::Logind);
 
-    Watched watched{*session.idle, settings, runner, session_bus, system_bus, timers,
-        [&] {
-            for (Blank source : {Blank::GnomeShell, Blank::GnomeScreenSaver, Blank::DesktopScreenSaver}) {
-                rules.set_blanked(source, false);
-            }
-            rules.set_held(IdleRules::Holder::ScreenSaver, false);
-            rules.set_held(IdleRules::Holder::SessionManager, false);
-        },
-        [&] { rules.set_blanked(Blank::Logind, false); }};
+    Watched watched{*session.idle, settings, runner, session_bus, system_bus, timers};
     const Ending ending = run_loop(watched, rules, settings_file);
     if (ending == Ending::SwitchedOff) say(kSwitchedOff);
     else if (ending == Ending::SessionEnded) say("the session has ended");

@@ -6,10 +6,7 @@
 #include <systemd/sd-bus.h>
 
 #include <atomic>
-#include <functional>
-#include <mutex>
-#include <optional>
-#include <thread>
+#include <memory>
 #include <vector>
 
 namespace pellavin::idle {
@@ -17,60 +14,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Another program on one of the test's buses, served on a thread of its
-// own; what it is to do goes to that thread.
-class Program {
-public:
-    using Kind = BusConnection::Kind;
+using testing::BusProgram;
 
-    explicit Program(Kind kind = Kind::Session)
-    {
-        EXPECT_GE(kind == Kind::Session ? sd_bus_open_user(&bus_) : sd_bus_open_system(&bus_), 0);
-        thread_ = std::thread([this] {
-            while (!stop_) {
-                while (sd_bus_process(bus_, nullptr) > 0) {
-                }
-                std::vector<std::function<void()>> work;
-                {
-                    std::lock_guard lock(mutex_);
-                    work.swap(work_);
-                }
-                for (auto& step : work) step();
-                sd_bus_wait(bus_, 10'000);
-            }
-        });
-    }
-    ~Program()
-    {
-        stop_ = true;
-        thread_.join();
-        sd_bus_flush_close_unref(bus_);
-    }
+// The state a stand-in answers with.
+std::atomic<bool> active = false;
 
-    void on_thread(std::function<void()> step)
-    {
-        std::lock_guard lock(mutex_);
-        work_.push_back(std::move(step));
-    }
-    void own(const char* name)
-    {
-        on_thread([this, name] { sd_bus_request_name(bus_, name, 0); });
-    }
-
-    sd_bus* bus() const { return bus_; }
-    std::atomic<bool> active = false;
-
-private:
-    sd_bus* bus_ = nullptr;
-    std::thread thread_;
-    std::atomic<bool> stop_ = false;
-    std::mutex mutex_;
-    std::vector<std::function<void()>> work_;
-};
-
-int get_active(sd_bus_message* call, void* data, sd_bus_error*)
+int get_active(sd_bus_message* call, void*, sd_bus_error*)
 {
-    return sd_bus_reply_method_return(call, "b", static_cast<Program*>(data)->active.load());
+    return sd_bus_reply_method_return(call, "b", active.load());
 }
 
 // A screen saver that is active when it comes, then not, then leaves, and
@@ -94,10 +45,9 @@ TEST(DesktopScreenSaver, ItsActiveStateIsFollowedWhoeverOwnsTheName)
     const auto follow = [&](size_t count) { watcher.serve([&] { return changes.size() == count; }, 3s); };
 
     for (int owner = 1; owner <= 2; ++owner) {
-        auto locker = std::make_unique<Program>();
-        locker->active = true;
-        locker->on_thread([&] { sd_bus_add_object_vtable(locker->bus(), nullptr, names.path, names.interface, kVtable,
-                                    locker.get()); });
+        auto locker = std::make_unique<BusProgram>();
+        active = true;
+        locker->serve(names.path, names.interface, kVtable, nullptr);
         locker->own(names.name);
         follow(changes.size() + 1);
         if (owner == 1) {
@@ -131,9 +81,9 @@ int get_session_by_pid(sd_bus_message* call, void*, sd_bus_error*)
     return sd_bus_reply_method_return(call, "o", "/org/freedesktop/login1/session/_31");
 }
 
-int locked_hint(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void* data, sd_bus_error*)
+int locked_hint(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*)
 {
-    return sd_bus_message_append(reply, "b", static_cast<Program*>(data)->active.load());
+    return sd_bus_message_append(reply, "b", active.load());
 }
 
 TEST(LogindSession, TheSessionsLockIsFollowed)
@@ -162,13 +112,10 @@ TEST(LogindSession, TheSessionsLockIsFollowed)
     };
     constexpr char kPath[] = "/org/freedesktop/login1/session/_31";
     constexpr char kInterface[] = "org.freedesktop.login1.Session";
-    Program logind(Program::Kind::System);
-    logind.active = true;
-    logind.on_thread([&] {
-        sd_bus_add_object_vtable(logind.bus(), nullptr, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-            kManager, &logind);
-        sd_bus_add_object_vtable(logind.bus(), nullptr, kPath, kInterface, kSession, &logind);
-    });
+    BusProgram logind(BusConnection::Kind::System);
+    active = true;
+    logind.serve("/org/freedesktop/login1", "org.freedesktop.login1.Manager", kManager, nullptr);
+    logind.serve(kPath, kInterface, kSession, nullptr);
     logind.own("org.freedesktop.login1");
     watcher.serve([] { return false; }, 200ms);
 
@@ -182,7 +129,7 @@ TEST(LogindSession, TheSessionsLockIsFollowed)
     logind.on_thread([&] { sd_bus_emit_signal(logind.bus(), kPath, kInterface, "Lock", ""); });
     follow(3);
     logind.on_thread([&] {
-        logind.active = false;
+        active = false;
         sd_bus_emit_properties_changed(logind.bus(), kPath, kInterface, "LockedHint", nullptr);
     });
     follow(4);

@@ -9,8 +9,6 @@
 #include <chrono>
 #include <memory>
 #include <optional>
-#include <poll.h>
-#include <thread>
 
 namespace pellavin::idle {
 namespace {
@@ -20,65 +18,41 @@ using namespace std::chrono_literals;
 constexpr char kManager[] = "org.gnome.SessionManager";
 constexpr char kMonitor[] = "org.gnome.Mutter.IdleMonitor";
 
+constexpr char kMonitorPath[] = "/org/gnome/Mutter/IdleMonitor/Core";
+
 // Another program on the test's bus that owns one of GNOME's names: the
 // session manager as gnome-session answers (IsInhibited and its two
-// signals), or a monitor that misbehaves. It serves on a thread of its own,
-// unless it is stalled; it leaves the bus when it goes.
+// signals), or a monitor that misbehaves; it leaves the bus when it goes.
 class StandIn {
 public:
     // AnswersLate: a monitor that leaves its first watches unanswered, as a
     // desktop busy at login does, then answers; an idle watch fires at once.
-    enum class Mode { Answers, Stalled, NoSuchObject, RefusesWatches, AnswersLate };
+    enum class Mode { Answers, Stalled, RefusesWatches, AnswersLate };
 
     StandIn(const char* name, Mode mode)
+        : program_(BusConnection::Kind::Session, mode == Mode::Stalled)
     {
-        EXPECT_GE(sd_bus_open_user(&bus_), 0);
-        if (mode == Mode::Answers) {
-            sd_bus_add_object_vtable(bus_, nullptr, "/org/gnome/SessionManager", kManager, kManagerVtable, this);
-        } else if (mode == Mode::RefusesWatches || mode == Mode::AnswersLate) {
-            sd_bus_add_object_vtable(bus_, nullptr, "/org/gnome/Mutter/IdleMonitor/Core", kMonitor,
-                mode == Mode::AnswersLate ? kLateMonitorVtable : kMonitorVtable, this);
-        }
-        EXPECT_GE(sd_bus_request_name(bus_, name, 0), 0);
-        if (mode != Mode::Stalled) thread_ = std::thread([this] { serve(); });
+        if (mode == Mode::Answers) program_.serve("/org/gnome/SessionManager", kManager, kManagerVtable, this);
+        if (mode == Mode::RefusesWatches) program_.serve(kMonitorPath, kMonitor, kMonitorVtable, this);
+        if (mode == Mode::AnswersLate) program_.serve(kMonitorPath, kMonitor, kLateMonitorVtable, this);
+        program_.own(name);
     }
 
-    ~StandIn() { leave(); }
-
-    void leave()
-    {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        if (bus_) sd_bus_flush_close_unref(bus_);
-        bus_ = nullptr;
-    }
+    void leave() { program_.leave(); }
 
     // Sets the answer, and says that an inhibitor came or went.
     void set_inhibited(bool inhibited)
     {
         inhibited_ = inhibited;
-        signal_ = inhibited ? "InhibitorAdded" : "InhibitorRemoved";
+        program_.on_thread([this, inhibited] {
+            sd_bus_emit_signal(program_.bus(), "/org/gnome/SessionManager", kManager,
+                inhibited ? "InhibitorAdded" : "InhibitorRemoved", "o", "/org/gnome/SessionManager/Inhibitor1");
+        });
     }
     // Sets the answer only, as if a signal had been lost.
     void set_answer(bool inhibited) { inhibited_ = inhibited; }
 
 private:
-    void serve()
-    {
-        while (!stop_) {
-            while (sd_bus_process(bus_, nullptr) > 0) {
-            }
-            if (const char* member = signal_.exchange(nullptr)) {
-                sd_bus_emit_signal(bus_, "/org/gnome/SessionManager", kManager, member, "o",
-                    "/org/gnome/SessionManager/Inhibitor1");
-            }
-            if (const uint32_t fired = fired_.exchange(0)) {
-                sd_bus_emit_signal(bus_, "/org/gnome/Mutter/IdleMonitor/Core", kMonitor, "WatchFired", "u", fired);
-            }
-            sd_bus_wait(bus_, 10'000);
-        }
-    }
-
     static int is_inhibited(sd_bus_message* call, void* data, sd_bus_error*)
     {
         uint32_t flags = 0;
@@ -97,8 +71,8 @@ private:
     {
         auto* self = static_cast<StandIn*>(data);
         if (++self->asked_ <= kUnanswered) return 1;  // left unanswered
-        self->fired_ = kWatch;
-        return sd_bus_reply_method_return(call, "u", kWatch);
+        sd_bus_reply_method_return(call, "u", kWatch);
+        return sd_bus_emit_signal(self->program_.bus(), kMonitorPath, kMonitor, "WatchFired", "u", kWatch);
     }
     static int ignore(sd_bus_message* call, void*, sd_bus_error*) { return sd_bus_reply_method_return(call, ""); }
 
@@ -128,13 +102,9 @@ private:
         SD_BUS_VTABLE_END,
     };
 
-    sd_bus* bus_ = nullptr;
-    std::thread thread_;
-    std::atomic<bool> stop_ = false;
     std::atomic<bool> inhibited_ = false;
-    std::atomic<const char*> signal_ = nullptr;
     std::atomic<int> asked_ = 0;
-    std::atomic<uint32_t> fired_ = 0;
+    testing::BusProgram program_;  // last: its thread goes first
 };
 
 class GnomeSessionTest : public ::testing::Test {

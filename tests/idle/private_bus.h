@@ -7,10 +7,17 @@
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
+#include <gtest/gtest.h>
+#include <systemd/sd-bus.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <poll.h>
 #include <string>
 #include <thread>
@@ -41,6 +48,71 @@ private:
     pellavin::testing::TempDir dir_;
     std::unique_ptr<pellavin::testing::ChildProcess> daemon_;
     bool up_ = false;
+};
+
+// Another program on one of the test's buses, served on a thread of its
+// own, or stalled: on the bus, but never answering. What it is to do (put
+// objects there, take a name, send a signal) goes to its thread.
+class BusProgram {
+public:
+    explicit BusProgram(BusConnection::Kind kind = BusConnection::Kind::Session, bool stalled = false)
+    {
+        EXPECT_GE(kind == BusConnection::Kind::Session ? sd_bus_open_user(&bus_) : sd_bus_open_system(&bus_), 0);
+        if (stalled) return;
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                while (sd_bus_process(bus_, nullptr) > 0) {
+                }
+                std::vector<std::packaged_task<void()>> steps;
+                {
+                    std::lock_guard lock(mutex_);
+                    steps.swap(steps_);
+                }
+                for (auto& step : steps) step();
+                sd_bus_wait(bus_, 10'000);
+            }
+        });
+    }
+    ~BusProgram() { leave(); }
+
+    void leave()
+    {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (bus_) sd_bus_flush_close_unref(bus_);
+        bus_ = nullptr;
+    }
+
+    // Done once its thread has taken it.
+    std::future<void> on_thread(std::function<void()> step)
+    {
+        std::packaged_task<void()> task(std::move(step));
+        std::future<void> done = task.get_future();
+        if (!thread_.joinable()) {
+            task();
+        } else {
+            std::lock_guard lock(mutex_);
+            steps_.push_back(std::move(task));
+        }
+        return done;
+    }
+    void serve(const char* path, const char* interface, const sd_bus_vtable* vtable, void* data)
+    {
+        on_thread([=, this] { sd_bus_add_object_vtable(bus_, nullptr, path, interface, vtable, data); }).wait();
+    }
+    void own(const char* name)
+    {
+        on_thread([=, this] { EXPECT_GE(sd_bus_request_name(bus_, name, 0), 0); }).wait();
+    }
+
+    sd_bus* bus() const { return bus_; }
+
+private:
+    sd_bus* bus_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> stop_ = false;
+    std::mutex mutex_;
+    std::vector<std::packaged_task<void()>> steps_;
 };
 
 inline std::string unique_name(sd_bus* bus)
