@@ -335,6 +335,8 @@ scenario_installed_for_a_user() {
   wait_until holds "$own" "$saved" || true
   expect "Save stores into the user's own file" "$(bytes "$own")" "$saved"
   expect "in a directory of their own" "$(stat -c '%U %a' "$config/pellavin")" "nobody 700"
+  # The entry follows the record, a moment later.
+  wait_until test -e "$entry" || true
   expect "the autostart entry is valid" "$(desktop-file-validate "$entry" 2>&1)" ""
   expect "and starts the installed watcher" "$(grep '^Exec=' "$entry")" "Exec=\"$programs/PellavinIdle\""
   wait_until watching 1 || fail "Save started no watcher"
