@@ -390,8 +390,10 @@ scenario_mutter_inhibited() {
 }
 
 # GNOME Shell, whose screen shield is what GNOME shows at its "Blank Screen"
-# time; here it comes a quarter of a delay after the mark.
+# time; here it comes a quarter of a delay after the mark, and no sooner
+# than 8 s: a shield right after input is the user's own lock, not a blank.
 blank=$((minute / 4))
+[ "$blank" -ge 8 ] || blank=8
 
 start_shell() {
   started=$(now_ms)
