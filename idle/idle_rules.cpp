@@ -23,6 +23,16 @@ std::string duration_text(Milliseconds time)
     return count_of((time + kRealMinute / 2) / kRealMinute, "minute");
 }
 
+// Adds or removes one of several that each say the same; true when that
+// turns whether any says so.
+template <typename Who> bool turns_any(std::set<Who>& saying, Who who, bool says)
+{
+    const bool before = !saying.empty();
+    if (says) saying.insert(who);
+    else saying.erase(who);
+    return saying.empty() == before;
+}
+
 }  // namespace
 
 IdleSettings idle_settings(const SettingsRecord& record, Milliseconds minute)
@@ -133,23 +143,15 @@ void IdleRules::set_running(bool running, bool started)
 
 void IdleRules::set_held(Holder holder, bool held)
 {
-    const bool was_held = !holders_.empty();
-    if (held) holders_.insert(holder);
-    else holders_.erase(holder);
-    const bool is_held = !holders_.empty();
-    if (is_held == was_held) return;
+    if (!turns_any(holders_, holder, held)) return;
     update(IdleSource::Count::FromNow);
 }
 
 void IdleRules::set_blanked(Blank source, bool blanked)
 {
-    const bool was_blanked = !blanks_.empty();
-    if (blanked) blanks_.insert(source);
-    else blanks_.erase(source);
-    const bool is_blanked = !blanks_.empty();
-    if (is_blanked == was_blanked) return;
+    if (!turns_any(blanks_, source, blanked)) return;
     ++blanks_seen_;
-    if (!is_blanked) {
+    if (blanks_.empty()) {
         back_from_blank();
         return;
     }
