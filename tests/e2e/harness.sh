@@ -129,13 +129,21 @@ start() {
 }
 
 # window_of PID [TITLE]: the program's visible window (the one so titled);
-# prints its id, or nothing when none shows within ten seconds.
+# prints its id, or nothing when none shows within ten seconds. Each look is
+# a fresh search: one that meets a window going away (a message box just
+# answered) ends with an X error, and the next look goes on.
 window_of() {
-  if [ $# -gt 1 ]; then
-    timeout 10 xdotool search --sync --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n 1
-  else
-    timeout 10 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
-  fi
+  looks=0
+  while [ "$looks" -lt 100 ]; do
+    if [ $# -gt 1 ]; then
+      shown_window=$(xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n 1)
+    else
+      shown_window=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n 1)
+    fi
+    [ -z "$shown_window" ] || { echo "$shown_window"; return; }
+    looks=$((looks + 1))
+    sleep 0.1
+  done
 }
 
 # shows WINDOW: whether the window is on the screen now.
