@@ -83,6 +83,14 @@ KeyboardState::~KeyboardState()
     xkb_keymap_unref(keymap_);
 }
 
+xkb_context* new_keymap_context()
+{
+    xkb_context* context = xkb_context_new(
+        static_cast<xkb_context_flags>(XKB_CONTEXT_NO_DEFAULT_INCLUDES | XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
+    if (context != nullptr) xkb_context_set_log_level(context, XKB_LOG_LEVEL_CRITICAL);
+    return context;
+}
+
 void KeyboardState::set_keymap(xkb_keymap* keymap)
 {
     xkb_state* state = keymap != nullptr ? xkb_state_new(keymap) : nullptr;

@@ -27,6 +27,13 @@ struct KeyDown {
 // the modifiers in force. Nothing is composed: a dead key is a key too.
 KeyDown key_down(xkb_state* state, xkb_keycode_t key);
 
+// A context for the keymaps the window system gives: only the keymap given,
+// never the user's environment or include paths. A keymap it cannot make
+// (the server went away mid-question, say) leaves the keys as they were and
+// the program says why in its own words, so the library's own lines on
+// stderr are kept to the critical ones.
+xkb_context* new_keymap_context();
+
 // A keyboard's keymap, as the window system gives it, and the modifiers
 // and layout in force. Without a keymap every key is one without a code.
 class KeyboardState {

@@ -41,8 +41,7 @@ const wl_keyboard_listener kKeyboardListener = {
 
 WaylandKeyboard::WaylandKeyboard(std::function<void(KeyDown)> key_down)
     : key_down_(std::move(key_down))
-    , context_(xkb_context_new(
-          static_cast<xkb_context_flags>(XKB_CONTEXT_NO_DEFAULT_INCLUDES | XKB_CONTEXT_NO_ENVIRONMENT_NAMES)))
+    , context_(new_keymap_context())
     , timer_(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
 {
 }

@@ -33,14 +33,9 @@ void X11Keyboard::load()
             XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &first_event, nullptr)) {
         return;
     }
-    context_ = xkb_context_new(
-        static_cast<xkb_context_flags>(XKB_CONTEXT_NO_DEFAULT_INCLUDES | XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
+    context_ = new_keymap_context();
     device_ = xkb_x11_get_core_keyboard_device_id(connection_);
     if (context_ == nullptr || device_ < 0) return;
-    // A keymap the server cannot give (it went away mid-question, say) leaves
-    // the keys unmapped and the game says why in its own line; xkbcommon's own
-    // line on stderr would only come before it.
-    xkb_context_set_log_level(context_, XKB_LOG_LEVEL_CRITICAL);
     first_event_ = first_event;
     constexpr uint16_t kEvents = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
     constexpr uint16_t kMapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS
