@@ -235,7 +235,11 @@ screensaver() {
 }
 
 # A desktop's locker owns org.freedesktop.ScreenSaver and says the screen
-# is locked: no game. Unlocked, and input: a game a full delay after it.
+# is locked: no game. The user's input (the password), then the unlock: a
+# game a full delay after the input. The input comes first, as it does at a
+# real lock. Input just after the unlock could reach the watcher only after
+# it has asked for the idle time, and the game would count from the mark
+# before, over a minute ago, and come at once.
 scenario_desktop_locker() {
   dir=$(idle_dir desktop_locker)
   start_session_bus || return
@@ -247,9 +251,9 @@ scenario_desktop_locker() {
   watch_in "$dir"
   mark
   no_game_until "$dir" $((minute + 2 * grace)) || return
+  mark
   kill -USR1 "$locker"
   wait_until grep -q inactive "$artifacts/locker.out" || { fail "the stand-in did not unlock"; return; }
-  mark
   game_a_delay_after_mark "$dir"
 }
 
