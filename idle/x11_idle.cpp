@@ -1,6 +1,7 @@
 #include "idle/x11_idle.h"
 
 #include "idle/session.h"
+#include "runtime/screen/x11/reply.h"
 
 #include <xcb/res.h>
 
@@ -12,35 +13,12 @@
 namespace pellavin::idle {
 namespace {
 
+using screen::Reply;
+using screen::to_int64;
+
 // The type the server gives a client's suspension of its screensaver
 // among that client's resources.
 constexpr char kSuspensionType[] = "SaverSuspend";
-constexpr char kIdleCounter[] = "IDLETIME";
-
-struct FreeReply {
-    void operator()(void* reply) const { std::free(reply); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
-
-// libxcb's iterator over the system counters assumes a padded record, but
-// each one is a 14-byte header and its name, padded to four bytes as a
-// whole; walk the list by hand.
-xcb_sync_counter_t find_counter(const xcb_sync_list_system_counters_reply_t& list, const std::string& name)
-{
-    constexpr size_t kHeader = 14;  // counter (4), resolution (8), name length (2)
-    const auto* at = reinterpret_cast<const uint8_t*>(&list + 1);
-    const auto* end = at + list.length * 4;
-    for (uint32_t i = 0; i < list.counters_len && at + kHeader <= end; ++i) {
-        uint32_t counter = 0;
-        uint16_t length = 0;
-        std::memcpy(&counter, at, sizeof counter);
-        std::memcpy(&length, at + 12, sizeof length);
-        if (at + kHeader + length > end) break;
-        if (std::string(reinterpret_cast<const char*>(at + kHeader), length) == name) return counter;
-        at += (kHeader + length + 3) & ~size_t{3};
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -51,18 +29,11 @@ X11IdleSource::X11IdleSource()
     const std::string& name = x11_.name();
     fd_ = x11_.fd();
 
-    const xcb_query_extension_reply_t* sync = xcb_get_extension_data(connection_, &xcb_sync_id);
-    Reply<xcb_sync_initialize_reply_t> version(sync && sync->present
-            ? xcb_sync_initialize_reply(connection_, xcb_sync_initialize(connection_, 3, 1), nullptr)
-            : nullptr);
-    Reply<xcb_sync_list_system_counters_reply_t> counters(version
-            ? xcb_sync_list_system_counters_reply(connection_, xcb_sync_list_system_counters(connection_), nullptr)
-            : nullptr);
-    if (counters) idle_counter_ = find_counter(*counters, kIdleCounter);
+    idle_counter_ = screen::find_idle_counter(connection_);
     if (idle_counter_ == 0) {
         throw NoIdleTime("X11 session: the X server \"" + name + "\" keeps no idle time (no SYNC IDLETIME counter)");
     }
-    alarm_notify_ = sync->first_event + XCB_SYNC_ALARM_NOTIFY;
+    alarm_notify_ = screen::alarm_notify_type(connection_);
 
     const xcb_query_extension_reply_t* res = xcb_get_extension_data(connection_, &xcb_res_id);
     if (res && res->present) {
@@ -146,7 +117,7 @@ bool X11IdleSource::screensaver_suspended()
 
 void X11IdleSource::handle(const xcb_generic_event_t& event)
 {
-    if (blank_->handle(event, alarm_notify_)) return;
+    if (blank_->handle(event)) return;
     if ((event.response_type & 0x7F) != alarm_notify_) return;
     const auto& notify = reinterpret_cast<const xcb_sync_alarm_notify_event_t&>(event);
     // An alarm changed after the server sent this is not what it reports.

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "idle/idle_source.h"
-#include "idle/x11_blank.h"
-#include "idle/x11_idle_alarm.h"
 #include "runtime/screen/x11/connection.h"
+#include "runtime/screen/x11/idle_alarm.h"
+#include "runtime/screen/x11/x11_blank.h"
 
 #include <xcb/sync.h>
 #include <xcb/xcb.h>
@@ -22,7 +22,7 @@ namespace pellavin::idle {
 // game off: the server tells its suspensions to no one, but it lists them
 // among the client's resources (X-Resource), and its release sets the idle
 // time back to zero, so a full delay passes after it. The server blanking
-// the screen itself (X11Blank) is reported as on_blanked.
+// the screen itself (screen::X11Blank) is reported as on_blanked.
 class X11IdleSource final : public SessionIdleSource {
 public:
     // Connects to the X server that DISPLAY names; throws SessionError when
@@ -55,9 +55,9 @@ private:
     uint8_t alarm_notify_ = 0;
     xcb_sync_counter_t idle_counter_ = 0;
     xcb_atom_t suspension_type_ = 0;  // none: this server cannot tell
-    std::optional<IdleAlarm> idle_alarm_;   // the delay reached
-    std::optional<IdleAlarm> input_alarm_;  // input came
-    std::optional<X11Blank> blank_;
+    std::optional<screen::IdleAlarm> idle_alarm_;   // the delay reached
+    std::optional<screen::IdleAlarm> input_alarm_;  // input came
+    std::optional<screen::X11Blank> blank_;
     bool blank_reported_ = false;
     int64_t delay_ = 0;
     Phase phase_ = Phase::Stopped;

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "runtime/screen/device_pixels.h"
-#include "runtime/screen/event_loop.h"
-#include "runtime/screen/form_view.h"
+#include "runtime/screen/screen_session.h"
 #include "runtime/screen/wayland/connection.h"
 #include "runtime/screen/wayland/game_window.h"
 #include "runtime/screen/wayland/globals.h"
@@ -19,21 +17,19 @@ namespace pellavin::screen {
 // seat's input, which it hands to the form's view. What the loop waits
 // on is the compositor's connection and the timer of a held key's
 // repeats, together.
-class WaylandSession final : public Connection {
+class WaylandSession final : public ScreenSession {
 public:
     // Nothing when the compositor cannot be used, with the reason in `problem`.
     static std::unique_ptr<WaylandSession> open(WaylandConnection& wayland, const std::string& title, std::string& problem);
     ~WaylandSession() override;
 
     // The screen's size in twips: the first output's, at 96 logical pixels an inch.
-    float width_twips() const;
-    float height_twips() const;
-    DevicePixels pixels() const;
+    float width_twips() const override;
+    float height_twips() const override;
+    DevicePixels pixels() const override;
 
-    Surface& surface() { return *window_; }
+    Surface& surface() override { return *window_; }
 
-    // Where the input goes from now on; nullptr: nowhere.
-    void attach(FormView* view) { view_ = view; }
 
     int fd() const override { return epoll_; }
     void flush() override;
@@ -53,7 +49,6 @@ private:
     std::unique_ptr<WaylandGameWindow> window_;
     Rect screen_;  // the first output, logical pixels
     int scale_ = 1;
-    FormView* view_ = nullptr;
     int epoll_ = -1;
 };
 

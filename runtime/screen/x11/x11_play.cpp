@@ -1,10 +1,8 @@
 #include "runtime/screen/x11/x11_play.h"
 
-#include "runtime/core/tick_schedule.h"
 #include "runtime/screen/end_signals.h"
-#include "runtime/screen/event_loop.h"
 #include "runtime/screen/fitted_screen.h"
-#include "runtime/screen/form_view.h"
+#include "runtime/screen/game.h"
 #include "runtime/screen/message_box.h"
 #include "runtime/screen/screen_platform.h"
 #include "runtime/screen/x11/x11_session.h"
@@ -13,38 +11,6 @@
 
 namespace pellavin::screen {
 namespace {
-
-// A game that ends within its first second of ticks would end so again at
-// once: real games last many seconds.
-constexpr uint64_t kShortestGameTicks = std::chrono::seconds(1) / runtime::kPlatformTickPeriod;
-
-// One game: the form, loaded and shown in the session's surface, with the
-// loop that runs it.
-class Game {
-public:
-    Game(X11Session& session, EndSignals& signals, std::unique_ptr<runtime::Form> form, const DevicePixels& pixels)
-        : session_(session)
-        , form_(std::move(form))
-        , view_(*form_, pixels, session.surface())
-        , loop_(session, view_.clock(), signals)
-    {
-        session_.attach(&view_);
-        form_->load();
-        if (!form_->ended() && !form_->Visible()) form_->set_Visible(true);  // the start-up form shows once loaded
-    }
-    ~Game() { session_.attach(nullptr); }
-    Game(const Game&) = delete;
-    Game& operator=(const Game&) = delete;
-
-    EventLoop& loop() { return loop_; }
-    bool ended_at_once() const { return form_->ended() && view_.clock().ticks() < kShortestGameTicks; }
-
-private:
-    X11Session& session_;
-    std::unique_ptr<runtime::Form> form_;
-    FormView view_;
-    EventLoop loop_;
-};
 
 // Games in a framework's window, each at the window's size of the moment,
 // until the framework takes the window away (status 0) or the X server
@@ -108,10 +74,7 @@ int play_on_x11(X11Connection& x11, const std::string& title, const FormFactory&
     });
     if (given) return play_in_given_window(*session, platform, signals, make_form);
 
-    platform.set_screen_size(session->width_twips(), session->height_twips());
-    runtime::ClockSeededRandom random;
-    Game game(*session, signals, make_form(platform, random), session->pixels());
-    game.loop().run();
+    play_full_screen(*session, platform, signals, make_form);
     platform.write_error_line(title + ": the X server has gone");
     return 1;
 }

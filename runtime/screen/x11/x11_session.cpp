@@ -4,9 +4,6 @@
 
 #include <xcb/randr.h>
 
-#include <sys/epoll.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,14 +17,6 @@ constexpr xcb_button_t kLastWheelButton = 7;
 
 bool inside(const Rect& area, int x, int y) { return x >= area.x && y >= area.y && x < area.right() && y < area.bottom(); }
 
-void watch(int epoll, int fd)
-{
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.fd = fd;
-    epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &event);
-}
-
 }  // namespace
 
 X11Session::X11Session(X11Connection& x11, ScreenFacts facts)
@@ -35,13 +24,10 @@ X11Session::X11Session(X11Connection& x11, ScreenFacts facts)
     , facts_(std::move(facts))
     , keyboard_(x11.get())
     , sight_(x11.get(), facts_.root)
-    , epoll_(epoll_create1(EPOLL_CLOEXEC))
 {
-    watch(epoll_, x11.fd());
-    watch(epoll_, sight_.fd());
 }
 
-X11Session::~X11Session() { close(epoll_); }
+X11Session::~X11Session() = default;
 
 std::unique_ptr<X11Session> X11Session::open(X11Connection& x11, const std::string& title, std::string& problem)
 {
@@ -223,7 +209,6 @@ void X11Session::flush()
 
 bool X11Session::dispatch()
 {
-    sight_.wake();
     while (xcb_generic_event_t* event = xcb_poll_for_event(x11_.get())) {
         handle(*event);
         std::free(event);

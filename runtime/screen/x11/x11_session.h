@@ -1,8 +1,6 @@
 #pragma once
 
-#include "runtime/screen/device_pixels.h"
-#include "runtime/screen/event_loop.h"
-#include "runtime/screen/form_view.h"
+#include "runtime/screen/screen_session.h"
 #include "runtime/screen/x11/connection.h"
 #include "runtime/screen/x11/x11_game_window.h"
 #include "runtime/screen/x11/x11_given_window.h"
@@ -20,7 +18,7 @@ namespace pellavin::screen {
 // form shows in, and the events the server sends, which it hands to the
 // form's view. Either the game's own window over the primary monitor, or a
 // window a screensaver framework gave it, in which it selects no input.
-class X11Session final : public Connection {
+class X11Session final : public ScreenSession {
 public:
     // On a window of its own; nothing when the server cannot be used, with
     // the reason in `problem`.
@@ -31,22 +29,20 @@ public:
 
     // The screen's size in twips: the primary monitor's, or the given
     // window's as it is now, at the desktop's DPI.
-    float width_twips() const;
-    float height_twips() const;
-    DevicePixels pixels() const;
+    float width_twips() const override;
+    float height_twips() const override;
+    DevicePixels pixels() const override;
 
-    Surface& surface();
+    Surface& surface() override;
     X11GameWindow* game_window() { return game_.get(); }
     const ScreenFacts& facts() const { return facts_; }
 
-    // Where the events go from now on; nullptr: nowhere.
-    void attach(FormView* view) { view_ = view; }
     // The server has shown the form's first frame.
     bool exposed() const { return first_frame_sent_; }
     // The given window has gone: there is nothing left to play in.
     bool given_window_gone() const { return given_gone_; }
 
-    int fd() const override { return epoll_; }
+    int fd() const override { return x11_.fd(); }
     void flush() override;
     bool dispatch() override;
 
@@ -66,8 +62,6 @@ private:
     std::unique_ptr<X11GameWindow> game_;
     std::unique_ptr<X11GivenWindow> given_;
     X11Sight sight_;
-    int epoll_;
-    FormView* view_ = nullptr;
     Region exposed_;
     xcb_window_t pressed_in_ = XCB_WINDOW_NONE;
     bool first_frame_sent_ = false;

@@ -1,49 +1,39 @@
 #pragma once
 
+#include "runtime/screen/x11/x11_blank.h"
+
 #include <xcb/xcb.h>
+
+#include <optional>
 
 namespace pellavin::screen {
 
 // Whether anybody can see the form's window on the X server: not while it
-// is unmapped or wholly covered, while the server's own screen saver is on,
-// nor while the screen's power saving (DPMS) has the monitor off. The
-// server tells of the first three as they change; DPMS tells nobody, so it
-// is asked every few seconds, and only while it alone could hide the window.
+// is unmapped or wholly covered, nor while the server has blanked the
+// screen itself (X11Blank). The server tells of each as it changes;
+// nothing is polled.
 class X11Sight {
 public:
     X11Sight(xcb_connection_t* connection, xcb_window_t root);
-    ~X11Sight();
     X11Sight(const X11Sight&) = delete;
     X11Sight& operator=(const X11Sight&) = delete;
 
-    // Asks how things stand now, and to be told of the screen saver from now on.
+    // Asks how things stand now, and to be told of the server's blank from
+    // now on: once the window is asked for, so that the first frame waits
+    // for none of it.
     void start();
-    bool started() const { return started_; }
-    bool seen() const { return started_ ? !(unmapped_ || covered_ || saver_on_ || monitor_off_) : true; }
+    bool seen() const { return !(unmapped_ || covered_ || (blank_ && blank_->blanked())); }
 
-    // An event of the server's about `window` (the form's) or the screen
-    // saver; true when it was one the sight takes.
+    // An event of the server's about `window` (the form's) or its blank;
+    // true when it was one the sight takes.
     bool handle(const xcb_generic_event_t& event, xcb_window_t window);
-    // What the loop waits on for the next look at DPMS.
-    int fd() const { return timer_; }
-    // The descriptor was readable: looks at DPMS when it is time.
-    void wake();
 
 private:
-    void look_at_power();
-    void plan_power_looks();
-
     xcb_connection_t* connection_;
     xcb_window_t root_;
-    int timer_;
-    uint8_t saver_event_ = 0;  // 0: the server has no MIT-SCREEN-SAVER
-    bool dpms_ = false;
-    bool started_ = false;
+    std::optional<X11Blank> blank_;
     bool unmapped_ = false;
     bool covered_ = false;
-    bool saver_on_ = false;
-    bool monitor_off_ = false;
-    bool looking_ = false;
 };
 
 }  // namespace pellavin::screen

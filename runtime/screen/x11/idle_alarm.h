@@ -5,11 +5,14 @@
 
 #include <cstdint>
 
-namespace pellavin::idle {
+namespace pellavin::screen {
 
-// An alarm of the SYNC extension on the X server's IDLETIME counter (the
-// milliseconds since the last input): it sends an AlarmNotify event when
-// its test holds, while it is armed.
+// The X server's idle time, the SYNC extension's IDLETIME counter (the
+// milliseconds since the last input); 0 when the server keeps none.
+xcb_sync_counter_t find_idle_counter(xcb_connection_t* connection);
+
+// An alarm of the SYNC extension on the IDLETIME counter: it sends an
+// AlarmNotify event when its test holds, while it is armed.
 class IdleAlarm {
 public:
     IdleAlarm(xcb_connection_t* connection, xcb_sync_counter_t idle_counter);
@@ -37,4 +40,8 @@ private:
 
 int64_t to_int64(xcb_sync_int64_t value);
 
-}  // namespace pellavin::idle
+// The type of the SYNC extension's AlarmNotify events on this server; 0
+// without the extension.
+uint8_t alarm_notify_type(xcb_connection_t* connection);
+
+}  // namespace pellavin::screen

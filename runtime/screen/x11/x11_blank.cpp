@@ -1,42 +1,48 @@
-#include "idle/x11_blank.h"
+#include "runtime/screen/x11/x11_blank.h"
 
-#include "runtime/screen/x11/screen_saver_state.h"
+#include "runtime/screen/x11/reply.h"
 
 #include <xcb/dpms.h>
 #include <xcb/screensaver.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <memory>
 
-namespace pellavin::idle {
+namespace pellavin::screen {
 namespace {
 
-struct FreeReply {
-    void operator()(void* reply) const { std::free(reply); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
-
 constexpr int64_t kMillisecondsPerSecond = 1000;
+
+// Its state as the server reports it: on, or cycling through its pictures.
+bool screen_saver_shows(uint8_t state)
+{
+    return state == XCB_SCREENSAVER_STATE_ON || state == XCB_SCREENSAVER_STATE_CYCLE;
+}
 
 }  // namespace
 
 X11Blank::X11Blank(xcb_connection_t* connection, xcb_window_t root, xcb_sync_counter_t idle_counter)
     : connection_(connection)
+    , alarm_notify_(alarm_notify_type(connection))
 {
     const xcb_query_extension_reply_t* saver = xcb_get_extension_data(connection_, &xcb_screensaver_id);
+    const xcb_query_extension_reply_t* dpms = xcb_get_extension_data(connection_, &xcb_dpms_id);
+    // Every question first, then the answers: one wait for all of them.
+    std::optional<xcb_screensaver_query_info_cookie_t> saver_info;
     if (saver && saver->present) {
         saver_notify_ = saver->first_event + XCB_SCREENSAVER_NOTIFY;
         xcb_screensaver_select_input(connection_, root, XCB_SCREENSAVER_EVENT_NOTIFY_MASK);
-        Reply<xcb_screensaver_query_info_reply_t> info(
-            xcb_screensaver_query_info_reply(connection_, xcb_screensaver_query_info(connection_, root), nullptr));
-        saver_on_ = info && screen::screen_saver_shows(info->state);
+        saver_info = xcb_screensaver_query_info(connection_, root);
     }
-    const xcb_query_extension_reply_t* dpms = xcb_get_extension_data(connection_, &xcb_dpms_id);
-    if (dpms && dpms->present) {
-        Reply<xcb_dpms_capable_reply_t> capable(
-            xcb_dpms_capable_reply(connection_, xcb_dpms_capable(connection_), nullptr));
-        dpms_ = capable && capable->capable;
+    std::optional<xcb_dpms_capable_cookie_t> capable;
+    if (dpms && dpms->present && idle_counter != 0 && alarm_notify_ != 0) capable = xcb_dpms_capable(connection_);
+    if (saver_info) {
+        Reply<xcb_screensaver_query_info_reply_t> info(
+            xcb_screensaver_query_info_reply(connection_, *saver_info, nullptr));
+        saver_on_ = info && screen_saver_shows(info->state);
+    }
+    if (capable) {
+        Reply<xcb_dpms_capable_reply_t> answer(xcb_dpms_capable_reply(connection_, *capable, nullptr));
+        dpms_ = answer && answer->capable;
     }
     if (dpms_) {
         monitors_off_alarm_.emplace(connection_, idle_counter);
@@ -50,13 +56,19 @@ X11Blank::X11Blank(xcb_connection_t* connection, xcb_window_t root, xcb_sync_cou
 // are looked at a second after the first of them, once an idle period.
 void X11Blank::watch_monitors()
 {
-    Reply<xcb_dpms_info_reply_t> info(xcb_dpms_info_reply(connection_, xcb_dpms_info(connection_), nullptr));
-    Reply<xcb_dpms_get_timeouts_reply_t> timeouts(
-        xcb_dpms_get_timeouts_reply(connection_, xcb_dpms_get_timeouts(connection_), nullptr));
-    monitors_off_ = false;
+    const auto info_cookie = xcb_dpms_info(connection_);
+    const auto timeouts_cookie = xcb_dpms_get_timeouts(connection_);
+    Reply<xcb_dpms_info_reply_t> info(xcb_dpms_info_reply(connection_, info_cookie, nullptr));
+    Reply<xcb_dpms_get_timeouts_reply_t> timeouts(xcb_dpms_get_timeouts_reply(connection_, timeouts_cookie, nullptr));
+    monitors_off_ = info && info->state && info->power_level != XCB_DPMS_DPMS_MODE_ON;
     monitors_on_alarm_->disarm();
     monitors_off_alarm_->disarm();
     if (!info || !info->state || !timeouts) return;
+    if (monitors_off_) {
+        // Off already (the watcher or the game started in the dark): the next input wakes them.
+        monitors_on_alarm_->arm_below(1);
+        return;
+    }
     int64_t first = 0;
     for (uint16_t timeout : {timeouts->standby_timeout, timeouts->suspend_timeout, timeouts->off_timeout}) {
         if (timeout != 0 && (first == 0 || timeout < first)) first = timeout;
@@ -64,14 +76,14 @@ void X11Blank::watch_monitors()
     if (first != 0) monitors_off_alarm_->arm_at_least((first + 1) * kMillisecondsPerSecond);
 }
 
-bool X11Blank::handle(const xcb_generic_event_t& event, uint8_t alarm_notify)
+bool X11Blank::handle(const xcb_generic_event_t& event)
 {
     const uint8_t type = event.response_type & 0x7F;
     if (saver_notify_ != 0 && type == saver_notify_) {
-        saver_on_ = screen::screen_saver_shows(reinterpret_cast<const xcb_screensaver_notify_event_t&>(event).state);
+        saver_on_ = screen_saver_shows(reinterpret_cast<const xcb_screensaver_notify_event_t&>(event).state);
         return true;
     }
-    if (!dpms_ || type != alarm_notify) return false;
+    if (!dpms_ || type != alarm_notify_) return false;
     const auto& notify = reinterpret_cast<const xcb_sync_alarm_notify_event_t&>(event);
     if (monitors_on_alarm_->fired(notify)) {
         watch_monitors();
@@ -86,4 +98,4 @@ bool X11Blank::handle(const xcb_generic_event_t& event, uint8_t alarm_notify)
     return true;
 }
 
-}  // namespace pellavin::idle
+}  // namespace pellavin::screen
