@@ -1,5 +1,7 @@
 #include "idle/idle_rules.h"
 
+#include "runtime/core/runtime_error.h"
+
 namespace pellavin::idle {
 namespace {
 
@@ -56,6 +58,18 @@ IdleRules::IdleRules(IdleSource& source, GameStarter& starter, Say say, Millisec
     , minute_(minute)
     , now_(std::move(now))
 {
+}
+
+void IdleRules::load_settings(const SettingsFile& file)
+{
+    SettingsRecord record;
+    try {
+        record = file.LoadExisting();
+    } catch (const runtime::RuntimeError& error) {
+        settings_unreadable(error.detail());
+        return;
+    }
+    settings_read(record);
 }
 
 void IdleRules::settings_read(const SettingsRecord& record)

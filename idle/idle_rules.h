@@ -2,6 +2,7 @@
 
 #include "idle/idle_source.h"
 #include "runner/settings.h"
+#include "runner/settings_location.h"
 
 #include <functional>
 #include <optional>
@@ -56,8 +57,11 @@ public:
 
     IdleRules(IdleSource& source, GameStarter& starter, Say say, Milliseconds minute, Now now = steady_now);
 
+    // Reads Settings.dat as the other programs read it, but creating
+    // nothing. Nothing is watched before the first read.
+    void load_settings(const SettingsFile& file);
     // Settings.dat as just read, or why it could not be read (then the
-    // defaults apply). Nothing is watched before the first of these.
+    // defaults apply).
     void settings_read(const SettingsRecord& record);
     void settings_unreadable(const std::string& reason);
 

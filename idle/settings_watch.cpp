@@ -1,7 +1,5 @@
 #include "idle/settings_watch.h"
 
-#include "runtime/core/runtime_error.h"
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -79,18 +77,6 @@ bool SettingsWatch::changed()
     }
     if (directories) watch_each();
     return settings || directories;
-}
-
-void load_settings(IdleRules& rules, const SettingsFile& file)
-{
-    SettingsRecord record;
-    try {
-        record = file.LoadExisting();
-    } catch (const runtime::RuntimeError& error) {
-        rules.settings_unreadable(error.detail());
-        return;
-    }
-    rules.settings_read(record);
 }
 
 }  // namespace pellavin::idle

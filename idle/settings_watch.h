@@ -1,8 +1,5 @@
 #pragma once
 
-#include "idle/idle_rules.h"
-#include "runner/settings_location.h"
-
 #include <string>
 #include <vector>
 
@@ -35,9 +32,5 @@ private:
     int fd_ = -1;
     std::string problem_;
 };
-
-// The settings, as the other programs read them but creating nothing, into
-// the rules: the record, or why it could not be read.
-void load_settings(IdleRules& rules, const SettingsFile& file);
 
 }  // namespace pellavin::idle

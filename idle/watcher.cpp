@@ -110,7 +110,7 @@ Ending run_loop(Watched& watched, IdleRules& rules, const SettingsFile& settings
             return Ending::Failed;
         }
         if (fds[1].revents && watched.settings.changed()) {
-            load_settings(rules, settings_file);
+            rules.load_settings(settings_file);
             if (rules.switched_off()) return Ending::SwitchedOff;
         }
         if (fds[2].revents) {
@@ -171,7 +171,7 @@ int run_watcher()
     if (!settings.problem().empty()) {
         say("cannot watch the settings for changes (" + settings.problem() + "): they take effect at the next start");
     }
-    load_settings(rules, settings_file);
+    rules.load_settings(settings_file);
     if (rules.switched_off()) {
         say(kSwitchedOff);
         return 0;
