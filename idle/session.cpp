@@ -58,7 +58,6 @@ Session connect_session(const BusContext& bus)
     if (!wayland.empty()) {
         try {
             session.idle = idle_source_of([] { return std::make_unique<WaylandIdleSource>(); }, bus);
-            session.key = "wayland-" + wayland;
         } catch (const NoServer& stale) {
             if (x11.empty()) throw;
             session.note = std::string(stale.what()) + ": watching the X server of DISPLAY instead";
@@ -74,12 +73,19 @@ Session connect_session(const BusContext& bus)
             }
             return source;
         }, bus);
-        session.key = "x11-" + x11_display_key(x11);
     } else if (!session.idle) {
         throw SessionError("no graphical session: neither WAYLAND_DISPLAY nor DISPLAY is set");
     }
-    std::replace(session.key.begin(), session.key.end(), '/', '_');  // the key names a file
     return session;
+}
+
+std::vector<std::string> session_keys()
+{
+    std::vector<std::string> keys;
+    if (const std::string wayland = environment("WAYLAND_DISPLAY"); !wayland.empty()) keys.push_back("wayland-" + wayland);
+    if (const std::string x11 = environment("DISPLAY"); !x11.empty()) keys.push_back("x11-" + x11_display_key(x11));
+    for (std::string& key : keys) std::replace(key.begin(), key.end(), '/', '_');  // the key names a file
+    return keys;
 }
 
 }  // namespace pellavin::idle

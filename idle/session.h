@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace pellavin::idle {
 
@@ -33,9 +34,13 @@ struct BusContext;
 // The session this process runs in, as its environment names it.
 struct Session {
     std::unique_ptr<SessionIdleSource> idle;
-    std::string key;   // names it among the user's sessions: "x11-:1", "wayland-wayland-1"
     std::string note;  // what it cannot do, to say once
 };
+
+// What names the sessions that the environment names among the user's
+// sessions ("wayland-wayland-1", "x11-:1"), from the environment alone:
+// one watcher to each, found before anything is connected.
+std::vector<std::string> session_keys();
 
 // A Wayland session (WAYLAND_DISPLAY) before an X11 one (DISPLAY): an X
 // server inside a Wayland session sees only the input of its own clients.

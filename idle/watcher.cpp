@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <list>
 #include <poll.h>
 #include <string>
 #include <vector>
@@ -140,6 +141,21 @@ int run_watcher()
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Before any connection: a second watcher, as each Save with the box
+    // checked starts one, leaves at once.
+    std::list<SessionLock> locks;
+    for (const std::string& key : session_keys()) {
+        const SessionLock& lock = locks.emplace_back(key);
+        if (lock.state() == SessionLock::State::HeldElsewhere) {
+            say("another " + std::string(kProgram) + " is watching this session already (" + lock.path() + ")");
+            return 1;
+        }
+        if (lock.state() == SessionLock::State::Failed) {
+            say("cannot make sure that no other one watches this session: " + lock.problem());
+            break;
+        }
+    }
+
     Timers timers;
     SayOnce say_once(say);
     BusConnection session_bus(BusConnection::Kind::Session);
@@ -150,14 +166,6 @@ int run_watcher()
     } catch (const SessionError& error) {
         say(error.what());
         return 1;
-    }
-    const SessionLock lock(session.key);
-    if (lock.state() == SessionLock::State::HeldElsewhere) {
-        say("another " + std::string(kProgram) + " is watching this session already (" + lock.path() + ")");
-        return 1;
-    }
-    if (lock.state() == SessionLock::State::Failed) {
-        say("cannot make sure that no other one watches this session: " + lock.problem());
     }
     if (!session.note.empty()) say(session.note);
 
