@@ -120,8 +120,8 @@ watch_end() {
   wait_until grep -q watching "$ENDS" || fail "cannot watch process $1"
 }
 
-# ended_within WHAT: the game watched has ended, no later than `late` after
-# the mark (WHAT, which ends it).
+# ended_within WHAT: the game watched has ended, no sooner than WHAT, which
+# ends it, was asked for, and no later than `late` after it came (the mark).
 ended_within() {
   wait_gone "$GAME" && wait_until grep -q ended_at "$ENDS" || { fail "$1 did not end the game"; return 1; }
   ended_at=$(awk '/ended_at/ { print $2 }' "$ENDS")
@@ -129,7 +129,7 @@ ended_within() {
   if [ "$ended_at" -lt "$MARK_FROM" ]; then
     fail "the game ended $((MARK_FROM - ended_at)) ms before $1 was asked for"
   elif [ "$ended" -gt "$late" ]; then
-    fail "the game ended $ended ms after $1"
+    fail "the game ended $ended ms after $1 came"
   else
     echo "ok: the game ended $((ended_at - MARK_FROM)) ms after $1 was asked for; the test saw it after $((MARK - MARK_FROM)) ms"
     return 0
@@ -346,7 +346,7 @@ scenario_x_screen_saver() {
   expect "GetActive while the game shows" "$(screensaver GetActive)" "boolean true"
   watch_end "$GAME"
   marked xset s activate
-  ended_within "the X server's screen saver came on" || return
+  ended_within "the X server's screen saver" || return
   no_game_until "$dir" "$past_due" || return
   marked xset s reset
   game_a_delay_after_mark "$dir" || return
@@ -512,7 +512,7 @@ scenario_gnome_game_then_shield() {
   expect_shell_shows_game on_time
   watch_end "$GAME"
   marked shield on || return
-  ended_within "the shield came" || return
+  ended_within "the shield" || return
   # Ended, not fallen: a game that loses its compositor says so.
   expect "what the game said" "$(grep -v '^PellavinIdle: ' "$artifacts/PellavinIdle.stderr")" ""
   no_game_until "$dir" $((minute * 3 / 2))
