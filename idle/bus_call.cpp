@@ -110,6 +110,11 @@ void BusQuestion::replied(std::list<Call>::iterator call, sd_bus_message* reply)
     const ReplyHandler on_answer = std::move(call->on_answer);
     calls_.erase(call);
     const std::string error = reply_error(reply);
+    if (has_no_such_thing(reply)) {
+        if (serial == serial_) backoff_.reset();
+        sd_bus_slot_unref(slot);
+        return;
+    }
     const bool answer = error.empty() || is_no_owner(reply)
         || std::any_of(answers_.begin(), answers_.end(),
             [reply](const std::string& name) { return sd_bus_message_is_method_error(reply, name.c_str()); });
@@ -151,6 +156,15 @@ bool is_no_owner(sd_bus_message* reply)
 {
     return sd_bus_message_is_method_error(reply, SD_BUS_ERROR_SERVICE_UNKNOWN)
         || sd_bus_message_is_method_error(reply, SD_BUS_ERROR_NAME_HAS_NO_OWNER);
+}
+
+bool has_no_such_thing(sd_bus_message* reply)
+{
+    for (const char* name : {SD_BUS_ERROR_NOT_SUPPORTED, SD_BUS_ERROR_UNKNOWN_METHOD, SD_BUS_ERROR_UNKNOWN_OBJECT,
+             SD_BUS_ERROR_UNKNOWN_INTERFACE, SD_BUS_ERROR_UNKNOWN_PROPERTY}) {
+        if (sd_bus_message_is_method_error(reply, name)) return true;
+    }
+    return false;
 }
 
 std::string name_owner(sd_bus* bus, const char* name)

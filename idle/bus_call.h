@@ -66,7 +66,10 @@ int call_async(sd_bus* bus, const BusMethod& method, Milliseconds timeout, Reply
 // A question to another program that is asked until it is answered: a call
 // that fails or is not answered in time is said (once for each kind of
 // failure) and sent again after a growing pause. The service not being on
-// the bus at all is an answer too: the part then waits for it to come.
+// the bus at all is an answer too: the part then waits for it to come. So
+// is a service that says it has no such thing (has_no_such_thing()): the
+// part learns nothing from it, follows its signals only and asks nothing
+// again.
 class BusQuestion {
 public:
     using Append = std::function<int(sd_bus_message* call)>;
@@ -120,6 +123,11 @@ std::string reply_error(sd_bus_message* reply);
 
 // Whether an error means that nobody owns the name called.
 bool is_no_owner(sd_bus_message* reply);
+
+// Whether an error means that the service has no such method, object or
+// state at all (NotSupported, UnknownMethod, UnknownObject, ...): asked
+// again, it would only say so again.
+bool has_no_such_thing(sd_bus_message* reply);
 
 // The unique name that owns `name` now; empty when nobody does. Asked of
 // the bus itself, which always answers at once.

@@ -116,6 +116,16 @@ void IdleRules::update(IdleSource::Count count)
         watching_.reset();
         return;
     }
+    if (lock_asked_at_ && count != IdleSource::Count::AfterInput) {
+        // After a lock asked for, the count waits for the user's input,
+        // unless they have been back since.
+        source_.idle_time([this, count, asked = *lock_asked_at_](std::optional<Milliseconds> idle) {
+            if (lock_asked_at_ != asked) return;
+            if (idle && *idle < now_() - asked) lock_asked_at_.reset();
+            update(lock_asked_at_ ? IdleSource::Count::AfterInput : count);
+        });
+        return;
+    }
     if (watching_ == settings_->delay && count == IdleSource::Count::FromLastInput) return;
     watching_ = settings_->delay;
     source_.watch(*settings_->delay, count);
@@ -124,6 +134,7 @@ void IdleRules::update(IdleSource::Count count)
 void IdleRules::idle()
 {
     if (!watching_) return;  // reported before the watch ended
+    lock_asked_at_.reset();  // a full delay has passed since input
     // The source reports the next idle period only after input: a runner
     // that cannot start is tried once a period, never in a loop.
     start();
@@ -201,6 +212,20 @@ void IdleRules::say_blanked_early()
             + count_of(delay / minute_, "minute")
             + ": the game shows only where the desktop's own blank comes later than the Time Delay");
     });
+}
+
+void IdleRules::lock_asked()
+{
+    lock_asked_at_ = now_();
+    if (game_shows()) starter_.end();  // the locker comes over it
+    update(IdleSource::Count::AfterInput);
+}
+
+void IdleRules::unlock_asked()
+{
+    if (!lock_asked_at_) return;
+    lock_asked_at_.reset();
+    update(IdleSource::Count::FromNow);
 }
 
 bool IdleRules::start_now()

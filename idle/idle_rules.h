@@ -47,8 +47,8 @@ public:
 // input for the stored delay; it is never started while a game runs, while
 // a program holds the screensaver off or while the desktop has blanked or
 // locked the screen; after a game or a hold ends the next one is a full
-// delay away, and after the desktop's blank or lock a full delay after the
-// user's first input.
+// delay away, and after the desktop's blank or lock (or a lock asked for) a
+// full delay after the user's first input.
 class IdleRules {
 public:
     using Say = std::function<void(const std::string& line)>;
@@ -74,6 +74,13 @@ public:
 
     void idle();
     void runner_ended();
+    // logind asked the session's locker to lock (loginctl lock-session), or
+    // to unlock. A lock asked for ends the watcher's game and holds the next
+    // off until the user is back: a full delay after their first input
+    // since, or from an Unlock. Whether the screen is locked is LockedHint's
+    // to say (Blank::Logind).
+    void lock_asked();
+    void unlock_asked();
     void set_held(Holder holder, bool held);
     // A game the watcher started is ended when the blank comes over it.
     void set_blanked(Blank source, bool blanked);
@@ -117,6 +124,7 @@ private:
     std::optional<std::string> unreadable_said_;
     std::optional<int16_t> negative_said_;
     std::optional<Milliseconds> early_blank_said_;  // for this delay
+    std::optional<Milliseconds> lock_asked_at_;     // the user not back since
 };
 
 }  // namespace pellavin::idle

@@ -28,13 +28,13 @@ LogindSession& session_of(void* data) { return *static_cast<LogindSession*>(data
 
 int on_lock(sd_bus_message*, void* data, sd_bus_error*)
 {
-    session_of(data).set_locked(true);
+    session_of(data).lock_asked(true);
     return 0;
 }
 
 int on_unlock(sd_bus_message*, void* data, sd_bus_error*)
 {
-    session_of(data).set_locked(false);
+    session_of(data).lock_asked(false);
     return 0;
 }
 
@@ -124,6 +124,11 @@ void LogindSession::ask_locked_hint()
             set_locked(locked != 0);
         },
         [](sd_bus_message* call) { return sd_bus_message_append(call, "ss", kSession, "LockedHint"); });
+}
+
+void LogindSession::lock_asked(bool lock)
+{
+    if (on_lock_asked) on_lock_asked(lock);
 }
 
 void LogindSession::set_locked(bool locked)

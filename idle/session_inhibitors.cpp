@@ -50,7 +50,7 @@ void SessionInhibitors::before_start(std::function<void()> start)
     }
     const auto answer = [this, start](sd_bus_message* reply) {
         const std::string error = reply_error(reply);
-        if (!error.empty() && !is_no_owner(reply)) is_inhibited_.failed(error);
+        if (!error.empty() && !is_no_owner(reply) && !has_no_such_thing(reply)) is_inhibited_.failed(error);
         else if (!read_answer(reply)) is_inhibited_.failed("no yes or no in its answer");
         if (!inhibited_) start();
     };

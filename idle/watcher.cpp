@@ -212,6 +212,7 @@ int run_watcher()
     const BusContext on_system_bus{system_bus, timers, say_once};
     LogindSession logind(on_system_bus);
     logind.on_locked = blanks(Blank::Logind);
+    logind.on_lock_asked = [&](bool lock) { lock ? rules.lock_asked() : rules.unlock_asked(); };
 
     Watched watched{*session.idle, settings, runner, session_bus, system_bus, timers};
     const Ending ending = run_loop(watched, rules, settings_file);

@@ -17,16 +17,19 @@ namespace {
 WaylandIdleSource& source_of(void* data) { return *static_cast<WaylandIdleSource*>(data); }
 
 // The compositor restarts a notification's count itself on input, after
-// resumed: nothing to do then.
+// resumed.
 const ext_idle_notification_v1_listener kNotificationListener = {
     [](void* data, ext_idle_notification_v1*) { source_of(data).idled(); },
-    [](void*, ext_idle_notification_v1*) {},
+    [](void* data, ext_idle_notification_v1*) { source_of(data).resumed(); },
 };
 
 const org_kde_kwin_idle_timeout_listener kKdeTimeoutListener = {
     [](void* data, org_kde_kwin_idle_timeout*) { source_of(data).idled(); },
-    [](void*, org_kde_kwin_idle_timeout*) {},
+    [](void* data, org_kde_kwin_idle_timeout*) { source_of(data).resumed(); },
 };
+
+// A notification that is idle at once, so that its resumed is the next input.
+constexpr uint32_t kNextInput = 1;
 
 }  // namespace
 
@@ -65,11 +68,16 @@ const char* WaylandIdleSource::protocol() const
     return notifier_ ? ext_idle_notifier_v1_interface.name : org_kde_kwin_idle_interface.name;
 }
 
-void WaylandIdleSource::watch(Milliseconds delay, Count)
+void WaylandIdleSource::watch(Milliseconds delay, Count count)
+{
+    delay_ = static_cast<uint32_t>(std::clamp<int64_t>(delay.count(), 0, std::numeric_limits<uint32_t>::max()));
+    awaiting_input_ = count == Count::AfterInput;
+    notify_after(awaiting_input_ ? kNextInput : delay_);
+}
+
+void WaylandIdleSource::notify_after(uint32_t timeout)
 {
     stop();
-    const auto timeout = static_cast<uint32_t>(
-        std::clamp<int64_t>(delay.count(), 0, std::numeric_limits<uint32_t>::max()));
     if (notifier_) {
         notification_ = ext_idle_notifier_v1_get_idle_notification(notifier_, timeout, seat_);
         ext_idle_notification_v1_add_listener(notification_, &kNotificationListener, this);
@@ -89,7 +97,14 @@ void WaylandIdleSource::stop()
 
 void WaylandIdleSource::idled()
 {
-    if (on_idle) on_idle();
+    if (!awaiting_input_ && on_idle) on_idle();
+}
+
+void WaylandIdleSource::resumed()
+{
+    if (!awaiting_input_) return;
+    awaiting_input_ = false;
+    notify_after(delay_);
 }
 
 void WaylandIdleSource::flush() { wayland_.flush(); }

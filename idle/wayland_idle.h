@@ -15,7 +15,8 @@ namespace pellavin::idle {
 // org_kde_kwin_idle where that is all it offers. The compositor counts a
 // delay from the notification's creation and keeps its idle inhibitors'
 // holds itself; it tells no client when the last input was, so here a delay
-// counts from the watch() at the earliest, whichever Count is asked for.
+// counts from the watch() at the earliest, or from the next input (a first
+// notification that is idle at once, whose resumed is that input).
 class WaylandIdleSource final : public SessionIdleSource {
 public:
     // Connects to the compositor that WAYLAND_DISPLAY names; throws
@@ -35,8 +36,10 @@ public:
 
     // Called by the protocol listeners.
     void idled();
+    void resumed();
 
 private:
+    void notify_after(uint32_t timeout);
     void disconnect();
 
     screen::WaylandConnection wayland_;
@@ -45,6 +48,8 @@ private:
     org_kde_kwin_idle* kde_idle_ = nullptr;
     ext_idle_notification_v1* notification_ = nullptr;
     org_kde_kwin_idle_timeout* kde_timeout_ = nullptr;
+    uint32_t delay_ = 0;
+    bool awaiting_input_ = false;
 };
 
 }  // namespace pellavin::idle

@@ -65,9 +65,48 @@ TEST(DesktopScreenSaver, ItsActiveStateIsFollowedWhoeverOwnsTheName)
     EXPECT_FALSE(asked);
 }
 
+// GNOME's screensaver proxy has no state to tell: it answers GetActive with
+// NotSupported. That is an answer, asked once and never again, and its
+// signals are followed.
+std::atomic<int> asked = 0;
+
+int get_active_not_supported(sd_bus_message*, void*, sd_bus_error* error)
+{
+    ++asked;
+    return sd_bus_error_set(error, SD_BUS_ERROR_NOT_SUPPORTED, "This method is not implemented");
+}
+
+TEST(DesktopScreenSaver, AServiceWithNoSuchStateIsAskedOnceAndFollowedBySignals)
+{
+    testing::PrivateBus bus;
+    ASSERT_TRUE(bus.up()) << "dbus-daemon did not start";
+    testing::WatcherBus watcher;
+    static constexpr sd_bus_vtable kVtable[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("GetActive", "", "b", get_active_not_supported, 0),
+        SD_BUS_SIGNAL("ActiveChanged", "b", 0),
+        SD_BUS_VTABLE_END,
+    };
+    const auto names = DesktopScreenSaver::kFreedesktop;
+    BusProgram proxy;
+    proxy.serve(names.path, names.interface, kVtable, nullptr);
+    proxy.own(names.name);
+    std::vector<bool> changes;
+    DesktopScreenSaver saver(watcher.context, names);
+    saver.on_active = [&](bool active) { changes.push_back(active); };
+    // Long enough for a question that failed to be asked again twice.
+    const int wakes = watcher.serve([] { return false; }, 4s);
+    EXPECT_EQ(asked.load(), 1);
+    EXPECT_LE(wakes, 3) << "nothing to wake for once answered";
+    proxy.on_thread([&] { sd_bus_emit_signal(proxy.bus(), names.path, names.interface, "ActiveChanged", "b", 1); });
+    watcher.serve([&] { return !changes.empty(); }, 3s);
+    EXPECT_EQ(changes, std::vector<bool>{true});
+    EXPECT_TRUE(watcher.said.empty()) << watcher.said[0];
+}
+
 // logind on the test's own system bus: the session this process is in is
-// found by its process, starts locked, and follows Unlock, Lock and
-// LockedHint.
+// found by its process and starts locked; LockedHint is its state, and
+// Unlock and Lock only what logind asks of the locker.
 int get_session_by_pid(sd_bus_message* call, void*, sd_bus_error*)
 {
     return sd_bus_reply_method_return(call, "o", "/org/freedesktop/login1/session/_31");
@@ -111,9 +150,10 @@ TEST(LogindSession, TheSessionsLockIsFollowed)
     logind.own("org.freedesktop.login1");
     watcher.serve([] { return false; }, 200ms);
 
-    std::vector<bool> changes;
+    std::vector<std::string> changes;
     LogindSession session(watcher.context);
-    session.on_locked = [&](bool locked) { changes.push_back(locked); };
+    session.on_locked = [&](bool locked) { changes.push_back(locked ? "locked" : "unlocked"); };
+    session.on_lock_asked = [&](bool lock) { changes.push_back(lock ? "lock asked" : "unlock asked"); };
     const auto follow = [&](size_t count) { watcher.serve([&] { return changes.size() == count; }, 3s); };
     follow(1);
     logind.on_thread([&] { sd_bus_emit_signal(logind.bus(), kPath, kInterface, "Unlock", ""); });
@@ -125,7 +165,7 @@ TEST(LogindSession, TheSessionsLockIsFollowed)
         sd_bus_emit_properties_changed(logind.bus(), kPath, kInterface, "LockedHint", nullptr);
     });
     follow(4);
-    EXPECT_EQ(changes, (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(changes, (std::vector<std::string>{"locked", "unlock asked", "lock asked", "unlocked"}));
     EXPECT_TRUE(watcher.said.empty()) << watcher.said[0];
 }
 

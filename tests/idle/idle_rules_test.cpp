@@ -184,11 +184,11 @@ namespace {
 
 using Blank = IdleRules::Blank;
 
-// One step of a scenario at a minute: a blank coming or going, input, or
-// the end of the game the watcher ended.
+// One step of a scenario at a minute: a blank coming or going, input, the
+// end of the game the watcher ended, or logind asking for a lock or unlock.
 struct Step {
     int minute;
-    enum { BlankOn, BlankOff, Input, GameEnded } what;
+    enum { BlankOn, BlankOff, Input, GameEnded, LockAsked, UnlockAsked } what;
     Blank source = Blank::GnomeShell;
 };
 
@@ -217,6 +217,13 @@ TEST(IdleRules, TheDesktopsBlankOrLockComesBeforeAnyGame)
         {"the user's own lock, right after input, is not the desktop's blank",
             {{4, Step::Input}, {4, Step::BlankOn, Blank::Logind}, {5, Step::Input}, {5, Step::BlankOff, Blank::Logind}},
             {15 * kMinute}, {}, 0},
+        {"a lock asked for that nothing confirms ends the game; the next a delay after the user is back",
+            {{12, Step::LockAsked}, {12, Step::GameEnded}, {100, Step::Input}}, {10 * kMinute, 110 * kMinute},
+            {12 * kMinute}, 0},
+        {"a lock asked for holds the game off past its delay; an Unlock is the user back",
+            {{5, Step::LockAsked}, {30, Step::UnlockAsked}}, {40 * kMinute}, {}, 0},
+        {"the user back after a lock asked for, then a Preview that ends: the next a delay after it",
+            {{5, Step::LockAsked}, {6, Step::Input}, {7, Step::GameEnded}}, {17 * kMinute}, {}, 0},
         {"the same blank twice before the delay is said once",
             {{3, Step::BlankOn, Blank::DisplayServer}, {4, Step::BlankOff, Blank::DisplayServer}, {4, Step::Input},
                 {6, Step::BlankOn, Blank::DisplayServer}, {7, Step::BlankOff, Blank::DisplayServer},
@@ -233,6 +240,8 @@ TEST(IdleRules, TheDesktopsBlankOrLockComesBeforeAnyGame)
             case Step::BlankOff: watcher.rules.set_blanked(step.source, false); break;
             case Step::Input: watcher.source.input(); break;
             case Step::GameEnded: watcher.rules.runner_ended(); break;
+            case Step::LockAsked: watcher.rules.lock_asked(); break;
+            case Step::UnlockAsked: watcher.rules.unlock_asked(); break;
             }
         }
         watcher.source.advance_to(200 * kMinute);
