@@ -176,6 +176,7 @@ void IdleRules::set_blanked(Blank source, bool blanked)
 {
     if (!turns_any(blanks_, source, blanked)) return;
     ++blanks_seen_;
+    if (on_blanked) on_blanked(!blanks_.empty());
     if (blanks_.empty()) {
         back_from_blank();
         return;
@@ -207,10 +208,11 @@ void IdleRules::say_blanked_early()
     source_.idle_time([this, delay](std::optional<Milliseconds> idle) {
         if (idle && *idle < kUsersOwnLock) return;
         early_blank_said_ = delay;
-        const std::string after = idle ? " after " + duration_text(*idle) + " without input" : "";
-        say_("the desktop blanked the screen" + after + ", before the Time Delay of "
-            + count_of(delay / minute_, "minute")
+        const std::string after = idle ? "after " + duration_text(*idle) + " without input" : "";
+        const std::string time_delay = count_of(delay / minute_, "minute");
+        say_("the desktop blanked the screen" + (idle ? " " + after : "") + ", before the Time Delay of " + time_delay
             + ": the game shows only where the desktop's own blank comes later than the Time Delay");
+        if (on_blanked_first) on_blanked_first(after, time_delay);
     });
 }
 

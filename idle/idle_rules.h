@@ -94,6 +94,12 @@ public:
     // A game the watcher started runs.
     bool game_shows() const { return game_running_ && started_; }
     std::function<void(bool shows)> on_game_shows;
+    // The desktop blanked before the Time Delay: after how long without
+    // input (empty when the session cannot tell) and the delay, as words
+    // ("5 minutes"), once for each delay. Said on stderr too.
+    std::function<void(const std::string& after, const std::string& delay)> on_blanked_first;
+    // The desktop's blank or lock has come (true), or gone (false).
+    std::function<void(bool blanked)> on_blanked;
 
     // "Enable Screensaver" read as off: the watcher has nothing to do.
     bool switched_off() const { return settings_ && !settings_->enabled; }

@@ -2,6 +2,7 @@
 
 #include "idle/bus_call.h"
 #include "idle/bus_connection.h"
+#include "idle/desktop_notice.h"
 #include "idle/desktop_screensaver.h"
 #include "idle/idle_rules.h"
 #include "idle/logind_session.h"
@@ -210,6 +211,17 @@ int run_watcher()
     desktop_locker.on_active = blanks(Blank::DesktopScreenSaver);
     BusConnection system_bus(BusConnection::Kind::System);
     const BusContext on_system_bus{system_bus, timers, say_once};
+    // What the user is told on the screen.
+    DesktopNotice notice(on_session_bus);
+    rules.on_blanked_first = [&](const std::string& after, const std::string& delay) {
+        notice.hold("The game did not show: the desktop blanked first",
+            "The desktop blanked the screen" + (after.empty() ? "" : " " + after) + ", before Pellavin's Time Delay of "
+                + delay + ". In the Pellavin Control Panel choose a Time Delay shorter than the desktop's blank, "
+                + "or give the desktop's blank and lock a later time in its settings.");
+    };
+    rules.on_blanked = [&](bool blanked) {
+        if (!blanked) notice.show_held();
+    };
     LogindSession logind(on_system_bus);
     logind.on_locked = blanks(Blank::Logind);
     logind.on_lock_asked = [&](bool lock) { lock ? rules.lock_asked() : rules.unlock_asked(); };

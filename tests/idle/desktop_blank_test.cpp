@@ -1,3 +1,4 @@
+#include "idle/desktop_notice.h"
 #include "idle/desktop_screensaver.h"
 #include "idle/logind_session.h"
 #include "tests/idle/private_bus.h"
@@ -102,6 +103,45 @@ TEST(DesktopScreenSaver, AServiceWithNoSuchStateIsAskedOnceAndFollowedBySignals)
     watcher.serve([&] { return !changes.empty(); }, 3s);
     EXPECT_EQ(changes, std::vector<bool>{true});
     EXPECT_TRUE(watcher.said.empty()) << watcher.said[0];
+}
+
+// The notice of a blank that came first: held while the screen is blanked,
+// shown once the user is back, and once a session, from Pellavin.
+std::vector<std::string> notified;
+
+int notify(sd_bus_message* call, void*, sd_bus_error*)
+{
+    const char *application = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
+    uint32_t replaces = 0;
+    sd_bus_message_read(call, "susss", &application, &replaces, &icon, &summary, &body);
+    notified.push_back(std::string(application) + " (" + icon + "): " + summary);
+    return sd_bus_reply_method_return(call, "u", uint32_t(notified.size()));
+}
+
+TEST(DesktopNotice, ShowsOnceTheUserIsBackAndOnceASession)
+{
+    testing::PrivateBus bus;
+    ASSERT_TRUE(bus.up()) << "dbus-daemon did not start";
+    testing::WatcherBus watcher;
+    static constexpr sd_bus_vtable kVtable[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("Notify", "susssasa{sv}i", "u", notify, 0),
+        SD_BUS_VTABLE_END,
+    };
+    BusProgram shell;
+    shell.serve("/org/freedesktop/Notifications", "org.freedesktop.Notifications", kVtable, nullptr);
+    shell.own("org.freedesktop.Notifications");
+    DesktopNotice notice(watcher.context);
+    notice.show_held();
+    notice.hold("blanked first", "after 5 minutes");
+    watcher.serve([] { return false; }, 300ms);
+    EXPECT_TRUE(notified.empty()) << "nothing while the screen is blanked";
+    for (int back = 0; back < 2; ++back) {
+        notice.show_held();
+        watcher.serve([] { return false; }, 500ms);
+        notice.hold("blanked first again", "after 4 minutes");
+    }
+    EXPECT_EQ(notified, std::vector<std::string>{"Pellavin (pellavin): blanked first"});
 }
 
 // logind on the test's own system bus: the session this process is in is
