@@ -28,6 +28,10 @@ Application::Application(int& argc, char** argv, const std::string& program_name
     , platform_(program_name)
 {
     QApplication::setApplicationName(QString::fromStdString(program_name));
+    // The menu entry the programs install: a Wayland compositor finds the
+    // window's name and icon through it (its app id), as an X one does
+    // through the class, the program's name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("pellavin"));
     QApplication::setQuitOnLastWindowClosed(false);  // the form decides when the program ends
     // A screen locker or session ends a program with one of these; whatever
     // the parent left ignored, they end it at once.
