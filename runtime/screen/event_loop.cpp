@@ -15,20 +15,16 @@ EventLoop::EventLoop(Connection& connection, TickClock& clock, EndSignals& signa
 {
 }
 
-void EventLoop::run()
-{
-    while (turn(-1)) {
-    }
-}
-
 bool EventLoop::turn(int timeout_ms)
 {
     connection_.flush();
-    pollfd fds[] = {{signals_.fd(), POLLIN, 0}, {connection_.fd(), POLLIN, 0}, {clock_.fd(), POLLIN, 0}};
-    if (poll(fds, 3, timeout_ms) < 0) return errno == EINTR;
+    pollfd fds[] = {{signals_.fd(), POLLIN, 0}, {connection_.fd(), POLLIN, 0}, {clock_.fd(), POLLIN, 0},
+        {more_ ? more_->fd() : -1, more_ ? more_->events() : short{0}, 0}};
+    if (poll(fds, 4, timeout_ms) < 0) return errno == EINTR;
     if (fds[0].revents != 0) signals_.end();
     // The window system first: a key that ends the game must not wait for a tick.
     if (fds[1].revents != 0 && !connection_.dispatch()) return false;
+    if (fds[3].revents != 0) more_->dispatch();
     if (fds[2].revents != 0) clock_.wake();
     return true;
 }

@@ -21,7 +21,7 @@ void FormView::form_changed()
         shown_ = true;
         const DevicePixels& pixels = scene_.pixels();
         const Rect client{0, 0, pixels.edge(form_.Width()), pixels.edge(form_.Height())};
-        if (surface_.show(client)) surface_.redraw(scene_, client);
+        if (surface_.show(client)) redraw(client);
     } else if (!form_.Visible() && shown_) {
         shown_ = false;
         surface_.hide();
@@ -42,7 +42,7 @@ void FormView::timers_changed() { run_clock(); }
 // it was, with no ticks made up for the time nobody saw it.
 void FormView::run_clock()
 {
-    if (seen_ && form_.any_timer_enabled() && !form_.ended()) {
+    if (seen() && form_.any_timer_enabled() && !form_.ended()) {
         clock_.start();
     } else {
         clock_.stop();
@@ -53,6 +53,14 @@ void FormView::set_seen(bool seen)
 {
     if (seen == seen_) return;
     seen_ = seen;
+    run_clock();
+    draw_moved();
+}
+
+void FormView::set_shielded(bool shielded)
+{
+    if (shielded == shielded_) return;
+    shielded_ = shielded;
     run_clock();
     draw_moved();
 }
@@ -83,14 +91,20 @@ void FormView::close()
 
 void FormView::expose(const Region& device_region)
 {
-    if (shown_) surface_.redraw(scene_, device_region);
+    if (shown_) redraw(device_region);
 }
 
 void FormView::draw_moved()
 {
-    if (moved_.empty() || !shown_ || !seen_ || form_.ended() || !surface_.ready_to_draw()) return;
-    surface_.redraw(scene_, moved_);
+    if (moved_.empty() || !shown_ || !seen() || form_.ended() || !surface_.ready_to_draw()) return;
+    redraw(moved_);
     moved_.clear();
+}
+
+void FormView::redraw(const Region& device_region)
+{
+    surface_.redraw(scene_, device_region);
+    drawn_ = true;
 }
 
 // After the end nothing of the program may show, however the platform ends it.

@@ -38,8 +38,9 @@ public:
 // device pixels, only what changed; runs the form's timers on the tick;
 // and feeds the form what the window system reports. The backend calls
 // draw_moved() once it has handled a batch of events, and says when the
-// form can no longer be seen (covered, locked away, the screen off):
-// until it can again, its timers rest and nothing is drawn.
+// form can no longer be seen (covered, locked away, the screen off), as
+// does the desktop when its own shield is over everything: until it can
+// be seen again, its timers rest and nothing is drawn.
 class FormView final : public runtime::FormView {
 public:
     FormView(runtime::Form& form, DevicePixels pixels, Surface& surface);
@@ -58,7 +59,10 @@ public:
     void expose(const Region& device_region);
     void draw_moved();
     void set_seen(bool seen);
-    bool seen() const { return seen_; }
+    void set_shielded(bool shielded);
+    bool seen() const { return seen_ && !shielded_; }
+    // Something of the form has been drawn.
+    bool drawn() const { return drawn_; }
 
     const ShapeScene& scene() const { return scene_; }
     const TickClock& clock() const { return clock_; }
@@ -68,6 +72,7 @@ private:
     void tick();
     void after_event();
     void run_clock();
+    void redraw(const Region& device_region);
 
     runtime::Form& form_;
     Surface& surface_;
@@ -75,7 +80,9 @@ private:
     TickClock clock_;
     Region moved_;  // device pixels
     bool shown_ = false;
-    bool seen_ = true;
+    bool seen_ = true;      // as the window system says
+    bool shielded_ = false;  // as the desktop says
+    bool drawn_ = false;
 };
 
 }  // namespace pellavin::screen

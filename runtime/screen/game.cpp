@@ -1,7 +1,10 @@
 #include "runtime/screen/game.h"
 
 #include "runtime/core/tick_schedule.h"
+#include "runtime/screen/desktop_shield.h"
 #include "runtime/screen/screen_platform.h"
+
+#include <optional>
 
 namespace pellavin::screen {
 namespace {
@@ -24,6 +27,18 @@ Game::Game(ScreenSession& session, EndSignals& signals, std::unique_ptr<runtime:
 
 Game::~Game() { session_.attach(nullptr); }
 
+void Game::play()
+{
+    std::optional<DesktopShield> shield;
+    while (loop_.turn(-1)) {
+        if (shield || !view_.drawn()) continue;
+        shield.emplace();
+        shield->on_change = [this](bool up) { view_.set_shielded(up); };
+        loop_.watch(&*shield);
+    }
+    loop_.watch(nullptr);
+}
+
 bool Game::ended_at_once() const { return form_->ended() && view_.clock().ticks() < kShortestGameTicks; }
 
 void play_full_screen(ScreenSession& session, ScreenPlatform& platform, EndSignals& signals,
@@ -32,7 +47,7 @@ void play_full_screen(ScreenSession& session, ScreenPlatform& platform, EndSigna
     platform.set_screen_size(session.width_twips(), session.height_twips());
     runtime::ClockSeededRandom random;
     Game game(session, signals, make_form(platform, random), session.pixels());
-    game.loop().run();
+    game.play();
 }
 
 }  // namespace pellavin::screen

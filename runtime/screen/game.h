@@ -23,6 +23,9 @@ public:
     Game& operator=(const Game&) = delete;
 
     EventLoop& loop() { return loop_; }
+    // Runs until the window system goes. Once the first frame is out it
+    // rests, too, while the desktop's shield is up.
+    void play();
     // It ended within its first second of ticks: started again, it would
     // only end so again.
     bool ended_at_once() const;

@@ -56,7 +56,9 @@ scenario_mutter() {
   expect_ended "a key" "$PID"
 }
 
-# GNOME Shell: full screen over its top bar; a key ends the game.
+# GNOME Shell: full screen over its top bar; behind its shield, which
+# GNOME Shell keeps asking for frames behind, the game rests, and plays on
+# once the shield has gone; a key ends the game.
 scenario_gnome_shell() {
   command -v gnome-shell >/dev/null 2>&1 || skip "GNOME Shell is missing (scripts/install-deps installs it)"
   start_gnome_shell "$(dirname "$0")/tools" || { fail "GNOME Shell did not start"; return; }
@@ -66,6 +68,12 @@ scenario_gnome_shell() {
   wait_until served || true
   expect "full screen" "$(scene "$png")" "$served_scene"
   if shows_black_screen "$png"; then echo "ok: black"; else fail "not black: $png"; fi
+  gnome_shield on || { fail "the shield did not come"; return; }
+  expect_resting "behind the shield" "$PID"
+  gnome_shield off || { fail "the shield did not go"; return; }
+  woke=$(wakeups "$PID" 2)
+  if [ "$woke" -gt 30 ]; then echo "ok: it plays on once the shield has gone ($woke wake-ups in 2 s)"; else
+    fail "it rests on once the shield has gone: $woke wake-ups in 2 s"; fi
   as_desktop_user /usr/bin/python3 "$(dirname "$0")/tools/mutter_input.py" x
   expect_ended "a key" "$PID"
 }
