@@ -65,10 +65,11 @@ public:
     void settings_read(const SettingsRecord& record);
     void settings_unreadable(const std::string& reason);
 
-    // Who holds the game off: a program through org.freedesktop.ScreenSaver,
-    // or the session manager's inhibitors. Either is enough, and the end of
-    // the last hold counts as input.
-    enum class Holder { ScreenSaver, SessionManager };
+    // Who holds the game off: a program through the watcher's own
+    // org.freedesktop.ScreenSaver, or the desktop's keeper of such holds
+    // (GNOME's session manager, KDE's power manager). Any is enough, and the
+    // end of the last hold counts as input.
+    enum class Holder { ScreenSaver, SessionManager, PowerManager };
     // Who says that the desktop has blanked or locked the screen.
     enum class Blank { GnomeShell, GnomeScreenSaver, DesktopScreenSaver, Logind, DisplayServer };
 

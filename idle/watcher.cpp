@@ -2,6 +2,7 @@
 
 #include "idle/bus_call.h"
 #include "idle/bus_connection.h"
+#include "idle/desktop_inhibitors.h"
 #include "idle/desktop_notice.h"
 #include "idle/desktop_screensaver.h"
 #include "idle/idle_rules.h"
@@ -9,7 +10,6 @@
 #include "idle/runner_process.h"
 #include "idle/screensaver_service.h"
 #include "idle/session.h"
-#include "idle/session_inhibitors.h"
 #include "idle/session_lock.h"
 #include "idle/settings_watch.h"
 #include "idle/timers.h"
@@ -88,8 +88,10 @@ void forget_session_bus(IdleRules& rules)
     for (Blank source : {Blank::GnomeShell, Blank::GnomeScreenSaver, Blank::DesktopScreenSaver}) {
         rules.set_blanked(source, false);
     }
-    rules.set_held(IdleRules::Holder::ScreenSaver, false);
-    rules.set_held(IdleRules::Holder::SessionManager, false);
+    using Holder = IdleRules::Holder;
+    for (Holder holder : {Holder::ScreenSaver, Holder::SessionManager, Holder::PowerManager}) {
+        rules.set_held(holder, false);
+    }
 }
 
 enum class Ending { SessionEnded, SwitchedOff, Failed };
@@ -187,9 +189,13 @@ int run_watcher()
     }
 
     // Who holds the game off.
-    SessionInhibitors inhibitors(on_session_bus);
-    inhibitors.on_inhibited = [&](bool held) { rules.set_held(IdleRules::Holder::SessionManager, held); };
-    session.idle->on_idle = [&] { inhibitors.before_start([&] { rules.idle(); }); };
+    DesktopInhibitors gnome_holds(on_session_bus, DesktopInhibitors::kGnomeSessionManager);
+    gnome_holds.on_inhibited = [&](bool held) { rules.set_held(IdleRules::Holder::SessionManager, held); };
+    DesktopInhibitors plasma_holds(on_session_bus, DesktopInhibitors::kPowerDevil);
+    plasma_holds.on_inhibited = [&](bool held) { rules.set_held(IdleRules::Holder::PowerManager, held); };
+    session.idle->on_idle = [&] {
+        gnome_holds.before_start([&] { plasma_holds.before_start([&] { rules.idle(); }); });
+    };
     ScreenSaverService service(on_session_bus);
     service.on_held = [&](bool held) { rules.set_held(IdleRules::Holder::ScreenSaver, held); };
     service.game.shows = [&] { return rules.game_shows(); };

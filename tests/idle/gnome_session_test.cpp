@@ -1,5 +1,5 @@
 #include "idle/gnome_idle.h"
-#include "idle/session_inhibitors.h"
+#include "idle/desktop_inhibitors.h"
 #include "tests/idle/private_bus.h"
 
 #include <gtest/gtest.h>
@@ -115,9 +115,9 @@ protected:
         watcher_.emplace();
     }
 
-    std::unique_ptr<SessionInhibitors> start_inhibitors()
+    std::unique_ptr<DesktopInhibitors> start_inhibitors()
     {
-        auto inhibitors = std::make_unique<SessionInhibitors>(watcher_->context);
+        auto inhibitors = std::make_unique<DesktopInhibitors>(watcher_->context, DesktopInhibitors::kGnomeSessionManager);
         inhibitors->on_inhibited = [this](bool inhibited) { changes_.push_back(inhibited); };
         return inhibitors;
     }
