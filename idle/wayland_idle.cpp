@@ -46,6 +46,10 @@ WaylandIdleSource::WaylandIdleSource()
         throw NoIdleTime("Wayland session: the compositor \"" + name
             + "\" offers no idle notification (neither ext-idle-notify-v1 nor org_kde_kwin_idle)");
     }
+    power_.emplace(wayland_);
+    power_->on_change = [this](bool off) {
+        if (on_blanked) on_blanked(off);
+    };
 }
 
 WaylandIdleSource::~WaylandIdleSource() { disconnect(); }
@@ -54,6 +58,7 @@ WaylandIdleSource::~WaylandIdleSource() { disconnect(); }
 void WaylandIdleSource::disconnect()
 {
     if (!wayland_.connected()) return;
+    power_.reset();
     stop();
     if (notifier_) ext_idle_notifier_v1_destroy(notifier_);
     if (kde_idle_) org_kde_kwin_idle_destroy(kde_idle_);

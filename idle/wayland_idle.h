@@ -1,7 +1,10 @@
 #pragma once
 
 #include "idle/idle_source.h"
+#include "idle/wayland_screen_power.h"
 #include "runtime/screen/wayland/connection.h"
+
+#include <optional>
 
 struct wl_seat;
 struct ext_idle_notifier_v1;
@@ -16,7 +19,8 @@ namespace pellavin::idle {
 // delay from the notification's creation and keeps its idle inhibitors'
 // holds itself; it tells no client when the last input was, so here a delay
 // counts from the watch() at the earliest, or from the next input (a first
-// notification that is idle at once, whose resumed is that input).
+// notification that is idle at once, whose resumed is that input). Outputs
+// that KWin's screen power says are off are reported as on_blanked.
 class WaylandIdleSource final : public SessionIdleSource {
 public:
     // Connects to the compositor that WAYLAND_DISPLAY names; throws
@@ -50,6 +54,7 @@ private:
     org_kde_kwin_idle_timeout* kde_timeout_ = nullptr;
     uint32_t delay_ = 0;
     bool awaiting_input_ = false;
+    std::optional<WaylandScreenPower> power_;
 };
 
 }  // namespace pellavin::idle
