@@ -55,6 +55,10 @@ public:
     // The display server has blanked the screen itself, or no longer has
     // (the X server's screen saver, DPMS); not every server tells.
     std::function<void(bool blanked)> on_blanked;
+    // A screensaver of the display server's own (xscreensaver on an X
+    // server) runs, now, or from the moment on_screensaver_daemon runs.
+    virtual bool screensaver_daemon() const { return false; }
+    std::function<void()> on_screensaver_daemon;
 
 protected:
     int fd_ = -1;

@@ -50,8 +50,7 @@ int on_name_changed(sd_bus_message* signal, void* data, sd_bus_error*)
 {
     const char* name = nullptr;
     if (sd_bus_message_read(signal, "s", &name) < 0 || std::strcmp(name, kName) != 0) return 0;
-    if (std::strcmp(sd_bus_message_get_member(signal), "NameAcquired") == 0) service_of(data).name_acquired();
-    else service_of(data).name_lost();
+    service_of(data).name_lost();
     return 0;
 }
 
@@ -88,23 +87,30 @@ ScreenSaverService::ScreenSaverService(const BusContext& context)
     for (const char* path : kPaths) {
         if (r >= 0) r = sd_bus_add_object_vtable(bus, slots_.add(), path, kName, kInterface, this);
     }
-    for (const char* member : {"NameAcquired", "NameLost"}) {
-        if (r >= 0) {
-            r = sd_bus_match_signal(bus, slots_.add(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                "org.freedesktop.DBus", member, on_name_changed, this);
-        }
+    if (r >= 0) {
+        r = sd_bus_match_signal(bus, slots_.add(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+            "org.freedesktop.DBus", "NameLost", on_name_changed, this);
     }
-    // Queued behind a program that holds the name: it is the one to ask,
-    // until it leaves.
-    if (r >= 0) r = sd_bus_request_name(bus, kName, SD_BUS_NAME_QUEUE | SD_BUS_NAME_ALLOW_REPLACEMENT);
-    if (r == 0) {
-        context_.say(std::string(kName) + " belongs to another program: holds go to that one, and this watcher takes "
-            + "the name when it leaves");
-    } else if (r < 0) {
-        context_.say(std::string("cannot offer ") + kName + " on the session bus: " + errno_text(r));
-    } else {
-        owned_ = true;
-    }
+    if (r < 0) context_.say(std::string("cannot offer ") + kName + " on the session bus: " + errno_text(r));
+    ready_ = r >= 0;
+}
+
+void ScreenSaverService::offer()
+{
+    if (!ready_) return;
+    // Never in the name's queue: a program that has it keeps it, and holds go to that one.
+    const int r = sd_bus_request_name(context_.bus(), kName, SD_BUS_NAME_ALLOW_REPLACEMENT);
+    if (r > 0) owned_ = true;
+    else if (r != -EEXIST) context_.say(std::string("cannot offer ") + kName + " on the session bus: " + errno_text(r));
+}
+
+void ScreenSaverService::give_way()
+{
+    if (!owned_) return;
+    sd_bus_release_name(context_.bus(), kName);
+    owned_ = false;
+    forget_callers();
+    set_holds(0);
 }
 
 ScreenSaverService::~ScreenSaverService() { forget_callers(); }
@@ -235,13 +241,11 @@ void ScreenSaverService::game_shows(bool shows)
     for (const char* path : kPaths) sd_bus_emit_signal(context_.bus(), path, kName, "ActiveChanged", "b", shows);
 }
 
-void ScreenSaverService::name_acquired() { owned_ = true; }
-
 void ScreenSaverService::name_lost()
 {
     if (!owned_) return;
     owned_ = false;
-    context_.say(std::string("another program has taken ") + kName + ": holds go to that one until it leaves");
+    context_.say(std::string("another program has taken ") + kName + ": holds go to that one");
     forget_callers();
     set_holds(0);
 }

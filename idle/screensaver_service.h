@@ -23,14 +23,21 @@ namespace pellavin::idle {
 //   GetActiveTime and GetSessionIdleTime answer in seconds;
 //   SimulateUserActivity counts as input; Lock is not supported, as
 //   Pellavin locks nothing.
-// The name is the session's: the watcher queues for it, serves while it
-// owns it and gives it up to a program that takes it over, which then
-// holds the holds, until it leaves.
+// The name belongs to the desktop where it has a service of its own
+// (DesktopService): there the watcher never asks for it. Elsewhere it asks
+// once, without waiting in the name's queue, serves while it owns it, and
+// lets it go to a program that takes it over, or to the desktop's own
+// service that shows itself later.
 class ScreenSaverService {
 public:
     static constexpr size_t kMostHolds = 32;
 
     explicit ScreenSaverService(const BusContext& context);
+    // Asks for the name, where nobody has it.
+    void offer();
+    // Lets the name go, with the holds it keeps: a desktop's own service
+    // wants it.
+    void give_way();
     ~ScreenSaverService();
     ScreenSaverService(const ScreenSaverService&) = delete;
     ScreenSaverService& operator=(const ScreenSaverService&) = delete;
@@ -60,7 +67,6 @@ public:
     int get_session_idle_time(sd_bus_message* call);
     int simulate_user_activity(sd_bus_message* call);
     void caller_left(sd_bus_track* track);
-    void name_acquired();
     void name_lost();
 
 private:
@@ -77,6 +83,7 @@ private:
 
     BusContext context_;
     BusSlots slots_;
+    bool ready_ = false;  // its objects are on the bus
     bool owned_ = false;
     std::map<std::string, Caller> callers_;    // by unique bus name
     std::map<uint32_t, std::string> cookies_;  // to the caller that holds it

@@ -5,6 +5,7 @@
 #include "idle/desktop_inhibitors.h"
 #include "idle/desktop_notice.h"
 #include "idle/desktop_screensaver.h"
+#include "idle/desktop_service.h"
 #include "idle/idle_rules.h"
 #include "idle/logind_session.h"
 #include "idle/runner_process.h"
@@ -204,6 +205,12 @@ int run_watcher()
     service.game.user_active = [&] { rules.user_active(); };
     service.game.idle_time = [&](auto answer) { session.idle->idle_time(std::move(answer)); };
     rules.on_game_shows = [&](bool shows) { service.game_shows(shows); };
+    // The name is the desktop's where it has a service of its own.
+    DesktopService desktop_service(on_session_bus);
+    if (session.idle->screensaver_daemon()) desktop_service.came("xscreensaver");
+    if (!desktop_service.present()) service.offer();
+    desktop_service.on_came = [&] { service.give_way(); };
+    session.idle->on_screensaver_daemon = [&] { desktop_service.came("xscreensaver"); };
 
     // Who says that the desktop has blanked or locked the screen.
     using Blank = IdleRules::Blank;

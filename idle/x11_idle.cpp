@@ -19,6 +19,15 @@ using screen::to_int64;
 // The type the server gives a client's suspension of its screensaver
 // among that client's resources.
 constexpr char kSuspensionType[] = "SaverSuspend";
+// What xscreensaver keeps on the root window while it runs.
+constexpr char kDaemonStatus[] = "_SCREENSAVER_STATUS";
+
+xcb_atom_t intern(xcb_connection_t* connection, const char* name)
+{
+    Reply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, std::strlen(name), name), nullptr));
+    return atom ? atom->atom : 0;
+}
 
 }  // namespace
 
@@ -36,11 +45,15 @@ X11IdleSource::X11IdleSource()
     alarm_notify_ = screen::alarm_notify_type(connection_);
 
     const xcb_query_extension_reply_t* res = xcb_get_extension_data(connection_, &xcb_res_id);
-    if (res && res->present) {
-        Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(connection_,
-            xcb_intern_atom(connection_, 0, std::strlen(kSuspensionType), kSuspensionType), nullptr));
-        if (atom) suspension_type_ = atom->atom;
-    }
+    if (res && res->present) suspension_type_ = intern(connection_, kSuspensionType);
+
+    const xcb_window_t root = x11_.screen()->root;
+    daemon_status_ = intern(connection_, kDaemonStatus);
+    const uint32_t property_changes = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(connection_, root, XCB_CW_EVENT_MASK, &property_changes);
+    Reply<xcb_get_property_reply_t> status(xcb_get_property_reply(connection_,
+        xcb_get_property(connection_, 0, root, daemon_status_, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
+    screensaver_daemon_ = status && status->type != XCB_ATOM_NONE;
 
     idle_alarm_.emplace(connection_, idle_counter_);
     input_alarm_.emplace(connection_, idle_counter_);
@@ -118,6 +131,14 @@ bool X11IdleSource::screensaver_suspended()
 void X11IdleSource::handle(const xcb_generic_event_t& event)
 {
     if (blank_->handle(event)) return;
+    if ((event.response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
+        const auto& property = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+        if (property.atom == daemon_status_ && property.state == XCB_PROPERTY_NEW_VALUE && !screensaver_daemon_) {
+            screensaver_daemon_ = true;
+            if (on_screensaver_daemon) on_screensaver_daemon();
+        }
+        return;
+    }
     if ((event.response_type & 0x7F) != alarm_notify_) return;
     const auto& notify = reinterpret_cast<const xcb_sync_alarm_notify_event_t&>(event);
     // An alarm changed after the server sent this is not what it reports.

@@ -22,7 +22,8 @@ namespace pellavin::idle {
 // game off: the server tells its suspensions to no one, but it lists them
 // among the client's resources (X-Resource), and its release sets the idle
 // time back to zero, so a full delay passes after it. The server blanking
-// the screen itself (screen::X11Blank) is reported as on_blanked.
+// the screen itself (screen::X11Blank) is reported as on_blanked; xscreensaver
+// by the status it keeps on the root window.
 class X11IdleSource final : public SessionIdleSource {
 public:
     // Connects to the X server that DISPLAY names; throws SessionError when
@@ -35,6 +36,7 @@ public:
     // False when the server lists no resources, so that a suspension of
     // the screensaver goes unseen.
     bool can_see_suspensions() const;
+    bool screensaver_daemon() const override { return screensaver_daemon_; }
 
     void watch(Milliseconds delay, Count count) override;
     void stop() override;
@@ -55,6 +57,8 @@ private:
     uint8_t alarm_notify_ = 0;
     xcb_sync_counter_t idle_counter_ = 0;
     xcb_atom_t suspension_type_ = 0;  // none: this server cannot tell
+    xcb_atom_t daemon_status_ = 0;    // xscreensaver's on the root window
+    bool screensaver_daemon_ = false;
     std::optional<screen::IdleAlarm> idle_alarm_;   // the delay reached
     std::optional<screen::IdleAlarm> input_alarm_;  // input came
     std::optional<screen::X11Blank> blank_;
