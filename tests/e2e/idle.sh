@@ -1,163 +1,8 @@
 #!/bin/sh
 # The idle watcher in a session left alone: `idle.sh SCENARIO`, or
 # `idle.sh all` to run every scenario side by side, each on its own server.
-# E2E_IDLE_MINUTE is the length of a minute in seconds (60, the real one,
-# unless a slower build shortens it through the watcher's test-only knob).
 set -eu
-. "$(dirname "$0")/harness.sh"
-
-minute=${E2E_IDLE_MINUTE:-60}
-# A game is judged by its own start, the kernel's record of it, however late
-# a busy machine lets the test look: it must start a delay after the mark,
-# no sooner than `early` before and no later than `late` after, in
-# milliseconds. The watcher's own reaction takes tens of them.
-early=1000
-late=5000
-# How long the test goes on looking for a game that is due, past `late`:
-# what load delays most is the test's own looking.
-patience=60000
-# Seconds after the mark up to which no game may start where something
-# holds it off: well past the moment it would otherwise have started.
-past_due=$((minute + 10))
-
-# The watcher's test-only knob, only for a minute that is not a real one.
-if [ "$minute" -ne 60 ]; then
-  export PELLAVIN_IDLE_MINUTE_MS=$((minute * 1000))
-fi
-
-# now_ms: milliseconds on the kernel's boot clock, the clock of a process's
-# start time in /proc.
-now_ms() { awk '{ printf "%d\n", $1 * 1000 }' /proc/uptime; }
-tick_ms=$((1000 / $(getconf CLK_TCK)))
-
-# started_ms PID: when the process started, on that clock; nothing once it
-# has gone.
-started_ms() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk -v tick="$tick_ms" '{ print $20 * tick }'; }
-
-# marked COMMAND...: the command makes input, or what counts as input: the
-# moment a delay counts from lies between MARK_FROM and MARK.
-marked() {
-  MARK_FROM=$(now_ms)
-  marked_status=0
-  "$@" || marked_status=$?
-  MARK=$(now_ms)
-  return "$marked_status"
-}
-
-mark() { marked xdotool mousemove_relative -- 1 1; }
-
-# since_mark: whole seconds since the mark.
-since_mark() { echo $((($(now_ms) - MARK) / 1000)); }
-
-# runners DIR: the pids of the games running from that directory.
-runners() { running "$1/PellavinRun"; }
-
-# game_seen DIR: a game from DIR runs; sets GAME, and GAME_AT, its start in
-# milliseconds after the mark's earliest moment.
-game_seen() {
-  for GAME in $(runners "$1"); do
-    started=$(started_ms "$GAME")
-    [ -z "$started" ] || { GAME_AT=$((started - MARK_FROM)); return 0; }
-  done
-  GAME=
-  return 1
-}
-
-# no_game_until DIR SECONDS: no game starts sooner than SECONDS after the
-# mark; returns once that time has passed, or at a game that started later.
-no_game_until() {
-  while [ $(($(now_ms) - MARK)) -lt $(($2 * 1000)) ]; do
-    if game_seen "$1"; then
-      if [ "$GAME_AT" -lt $(($2 * 1000)) ]; then
-        fail "a game started $GAME_AT ms after the mark, before $2 s"
-        return 1
-      fi
-      break
-    fi
-    sleep 0.5
-  done
-  echo "ok: no game for $2 s"
-}
-
-# game_due DIR MILLISECONDS: a game starts that long after the mark, give or
-# take `early` and `late`; sets GAME.
-game_due() {
-  until game_seen "$1"; do
-    if [ $(($(now_ms) - MARK)) -gt $(($2 + late + patience)) ]; then
-      fail "no game by $((($2 + late + patience) / 1000)) s after the mark"
-      return 1
-    fi
-    sleep 0.2
-  done
-  # The input came between MARK_FROM and MARK: due in that span, a delay on.
-  behind=$((GAME_AT - (MARK - MARK_FROM) - $2))
-  if [ "$GAME_AT" -lt $(($2 - early)) ]; then
-    fail "a game started $GAME_AT ms after the mark, $(($2 - GAME_AT)) ms before it was due"
-    return 1
-  elif [ "$behind" -gt "$late" ]; then
-    fail "the game started $GAME_AT ms after the mark, $behind ms after it was due"
-    return 1
-  fi
-  echo "ok: the game started $GAME_AT ms after the mark ($(((MARK - MARK_FROM))) ms long), due at $2 ms"
-}
-
-# game_a_delay_after_mark DIR: a game a delay after the mark; sets GAME.
-game_a_delay_after_mark() { game_due "$1" $((minute * 1000)); }
-
-# expect_game_shows NAME: the runner's black screen, by screenshot.
-expect_game_shows() {
-  png=$(shot_when "$1" shows_black_screen)
-  if shows_black_screen "$png"; then echo "ok: the game shows"; else fail "the game does not show: $png"; fi
-}
-
-# watch_end PID: the moment the process ends is kept from now on; then
-# ended_within WHAT tells whether it came soon enough.
-watch_end() {
-  ENDS=$artifacts/ended.$1
-  : >"$ENDS"
-  /usr/bin/python3 "$(dirname "$0")/tools/ended_at.py" "$1" >"$ENDS" 2>&1 &
-  e2e_pids="$e2e_pids $!"
-  wait_until grep -q watching "$ENDS" || fail "cannot watch process $1"
-}
-
-# ended_within WHAT: the game watched has ended, no sooner than WHAT, which
-# ends it, was asked for, and no later than `late` after it came (the mark).
-ended_within() {
-  wait_gone "$GAME" && wait_until grep -q ended_at "$ENDS" || { fail "$1 did not end the game"; return 1; }
-  ended_at=$(awk '/ended_at/ { print $2 }' "$ENDS")
-  ended=$((ended_at - MARK))
-  if [ "$ended_at" -lt "$MARK_FROM" ]; then
-    fail "the game ended $((MARK_FROM - ended_at)) ms before $1 was asked for"
-  elif [ "$ended" -gt "$late" ]; then
-    fail "the game ended $ended ms after $1 came"
-  else
-    echo "ok: the game ended $((ended_at - MARK_FROM)) ms after $1 was asked for; the test saw it after $((MARK - MARK_FROM)) ms"
-    return 0
-  fi
-  return 1
-}
-
-# end_game_with_key: a key ends the game, and the delay counts from its end.
-end_game_with_key() { marked end_game key x; }
-
-# end_game INPUT...: the input, a key, ends the game.
-end_game() {
-  "$@"
-  wait_gone "$GAME" || fail "a key did not end the game"
-}
-
-# idle_dir NAME [NoScreensaver]: a directory with the programs and a delay
-# of one minute stored.
-idle_dir() {
-  dir=$(app_dir "$1")
-  record 0 0 0 1 0 "${2:-0}" >"$dir/Settings.dat"
-  echo "$dir"
-}
-
-watch_in() {
-  start "$1/PellavinIdle"
-  WATCHER=$PID
-}
+. "$(dirname "$0")/idle_harness.sh"
 
 # The delay passes: a game by itself; a key ends it; the next comes a full
 # delay after the key.
@@ -185,9 +30,6 @@ scenario_input_pushes_back() {
   marked xset s reset
   game_a_delay_after_mark "$dir" || return
 }
-
-# watching_settings: the watcher has read its settings and watches them.
-watching_settings() { ls -l "/proc/$WATCHER/fd" 2>/dev/null | grep -q inotify; }
 
 # switch_off DIR: "Enable Screensaver" off, as the panel stores it, once
 # the watcher watches its settings: it ends by itself, saying why.
@@ -295,20 +137,6 @@ scenario_no_idle_protocol() {
   expect "what it says" "$(grep -c 'Wayland session: .* offers no idle notification' "$artifacts/PellavinIdle.stderr")" 1
 }
 
-# A session bus of the scenario's own, where the watcher offers its
-# org.freedesktop.ScreenSaver (or finds another program's).
-start_session_bus() {
-  export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
-  dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >/dev/null 2>&1 &
-  e2e_pids="$e2e_pids $!"
-  wait_until test -S "$XDG_RUNTIME_DIR/bus" || { fail "the session bus did not start"; return 1; }
-}
-
-screensaver() {
-  dbus-send --session --print-reply=literal --dest=org.freedesktop.ScreenSaver /ScreenSaver \
-    "org.freedesktop.ScreenSaver.$@" | tr -s ' ' | sed 's/^ //'
-}
-
 # A desktop's locker owns org.freedesktop.ScreenSaver and says the screen
 # is locked: no game. The user's input (the password), then the unlock: a
 # game a full delay after the input. The input comes first, as it does at a
@@ -396,21 +224,6 @@ scenario_sway() {
   wait_gone "$GAME" || fail "a key did not end the game"
 }
 
-# GNOME's compositor, mutter, as an unprivileged user with a session bus of
-# its own; input through its remote desktop interface.
-desktop_tools=$(dirname "$0")/tools
-
-mutter_input() {
-  as_desktop_user /usr/bin/python3 "$desktop_tools/mutter_input.py" "$@" || fail "no input reached mutter"
-}
-
-# watch_in_desktop DIR: the watcher in the desktop session, as its user.
-watch_in_desktop() {
-  spawn_as_desktop_user "$1/PellavinIdle" 2>"$artifacts/PellavinIdle.stderr"
-  WATCHER=$SPAWNED
-  e2e_pids="$e2e_pids $WATCHER"
-}
-
 # A game a delay after input, on mutter's idle monitor; a second watcher
 # in the session is refused; a key ends the game, and the next comes a full
 # delay after the key; mutter ending ends the watcher.
@@ -485,14 +298,6 @@ shield() {
     fail "the shield did not turn $1"; return 1; fi
 }
 
-# expect_shell_shows_game NAME: the runner's black screen, by GNOME Shell's
-# screenshot (not behind the shield, which is black too).
-expect_shell_shows_game() {
-  png=$artifacts/$1.png
-  shell_shows_game() { gnome_screenshot "$png" && shows_black_screen "$png"; }
-  if wait_until shell_shows_game; then echo "ok: the game shows"; else fail "the game does not show: $png"; fi
-}
-
 # The shield before the delay: no game while it stays, and the watcher says
 # once that the desktop blanks before the Time Delay.
 scenario_gnome_shield_first() {
@@ -532,13 +337,6 @@ scenario_gnome_shield_off_key() {
   expect_shell_shows_game after_key
 }
 
-# watcher_asks DIR: the watcher in the desktop, once it has read its
-# settings and watches them: the moment it asks for its first delay.
-watcher_asks() {
-  watch_in_desktop "$1"
-  wait_until watching_settings || { fail "the watcher watches no settings"; return 1; }
-}
-
 # KDE's compositor, KWin (both idle protocols; no input device, so the
 # delay counts from the watcher's request): a game a delay later. (How the
 # game shows on KWin, gnome_kde.sh sees.)
@@ -555,31 +353,5 @@ scenario_kwin() {
 scenarios="comes_on input_pushes_back switched_off suspended preview_running one_per_session no_idle_protocol sway
   mutter mutter_switched_off mutter_inhibited kwin desktop_locker x_screen_saver gnome_shield_first
   gnome_game_then_shield gnome_shield_off_key"
-
-# Every scenario at once, each its own process on its own server: they
-# spend most of their time waiting for minutes to pass.
-run_all() {
-  logs=$(mktemp -d)
-  trap 'rm -rf "$logs"' EXIT
-  for scenario in $scenarios; do
-    sh "$0" "$scenario" >"$logs/$scenario" 2>&1 &
-    echo "$!" >"$logs/$scenario.pid"
-  done
-  failed=0
-  skipped=0
-  for scenario in $scenarios; do
-    status=0
-    wait "$(cat "$logs/$scenario.pid")" || status=$?
-    echo "=== $scenario: status $status"
-    cat "$logs/$scenario"
-    case $status in
-    0) ;;
-    77) skipped=$((skipped + 1)) ;;
-    *) failed=$((failed + 1)) ;;
-    esac
-  done
-  [ "$failed" -eq 0 ] || { echo "$failed scenario(s) failed"; exit 1; }
-  [ "$skipped" -lt "$(echo "$scenarios" | wc -w)" ] || exit 77
-}
 
 if [ "$1" = all ]; then run_all; else run_scenario "$1"; fi
