@@ -3,6 +3,9 @@
 #include "runtime/qt/display_check.h"
 #include "runtime/qt/form_window.h"
 #include "runtime/qt/session_end.h"
+#include "runtime/qt/title_bar.h"
+
+#include <optional>
 
 #include <csignal>
 
@@ -16,6 +19,7 @@ namespace {
 int& prepare_toolkit(int& argc, const std::string& program_name, DesktopBus bus)
 {
     require_display(program_name);
+    prepare_title_bar();
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     prepare_desktop_bus(bus);
     return argc;
@@ -41,7 +45,9 @@ Application::Application(int& argc, char** argv, const std::string& program_name
 
 int Application::run(runtime::Form& form)
 {
-    FormWindow window(form);
+    std::optional<TitledWindow> frame;
+    if (draws_own_title_bar() && form.design().border_style != runtime::BorderStyle::None) frame.emplace();
+    FormWindow window(form, frame ? &*frame : nullptr);
     form.load();
     if (form.ended()) return 0;
     if (!form.Visible()) form.set_Visible(true);  // the start-up form shows once loaded

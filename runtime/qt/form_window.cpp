@@ -18,12 +18,13 @@ QString text_of(const std::string& utf8) { return QString::fromUtf8(utf8.data(),
 
 }  // namespace
 
-FormWindow::FormWindow(runtime::Form& form)
+FormWindow::FormWindow(runtime::Form& form, TitledWindow* frame)
     : form_(form)
     , widgets_(form, *this, QtPlatform::screen_twips_per_pixel())
     , scene_(form, screen::DevicePixels(QtPlatform::screen_twips_per_pixel(), devicePixelRatioF()))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    if (frame) frame->hold(*this);
     widgets_.set_twips_per_pixel(widgets_.twips_per_pixel() / widgets_.scale_for_captions());
     scene_.set_pixels(device_pixels());
     apply_window_design();
@@ -53,14 +54,14 @@ void FormWindow::apply_window_design()
         if (design.min_button) flags |= Qt::WindowMinimizeButtonHint;
         if (design.max_button) flags |= Qt::WindowMaximizeButtonHint;
     }
-    setWindowFlags(flags);
-    setWindowTitle(text_of(design.caption));
+    if (isWindow()) setWindowFlags(flags);
+    window()->setWindowTitle(text_of(design.caption));
     if (design.mouse_pointer == runtime::MousePointer::Invisible) setCursor(Qt::BlankCursor);
     if (design.start_up_position == runtime::StartUpPosition::Manual) {
         // A form's own place is measured from the primary monitor's corner.
         QScreen* primary = QGuiApplication::primaryScreen();
-        setScreen(primary);
-        move(primary->geometry().topLeft() + to_pixels(design.client).topLeft());
+        window()->setScreen(primary);
+        window()->move(primary->geometry().topLeft() + to_pixels(design.client).topLeft());
     }
     form_changed();
 }
@@ -70,16 +71,16 @@ void FormWindow::form_changed()
     setFixedSize(to_pixels({0, 0, form_.Width(), form_.Height()}).size());
     update();
     if (form_.Visible() && !isVisible()) show_window();
-    if (!form_.Visible() && isVisible()) hide();
+    if (!form_.Visible() && isVisible()) window()->hide();
 }
 
 void FormWindow::show_window()
 {
-    show();
+    window()->show();
     const runtime::FormDesign& design = form_.design();
-    if (!design.min_button && !design.max_button) offer_only_move_and_close(*this);
-    raise();
-    activateWindow();
+    if (!design.min_button && !design.max_button) offer_only_move_and_close(*window());
+    window()->raise();
+    window()->activateWindow();
 }
 
 void FormWindow::control_changed(runtime::Control& control)

@@ -3,6 +3,7 @@
 #include "runtime/core/form.h"
 #include "runtime/core/shape.h"
 #include "runtime/qt/control_widgets.h"
+#include "runtime/qt/title_bar.h"
 #include "runtime/screen/shape_scene.h"
 
 #include <QWidget>
@@ -15,7 +16,9 @@ namespace pellavin::qt_backend {
 // controls. (The full-screen game has a backend of its own, without Qt.)
 class FormWindow final : public QWidget, public runtime::FormView {
 public:
-    explicit FormWindow(runtime::Form& form);
+    // In a window of its own, or held by `frame`, the window with a title
+    // bar of the dialog's own (draws_own_title_bar()).
+    explicit FormWindow(runtime::Form& form, TitledWindow* frame = nullptr);
     ~FormWindow() override;
 
     // Twips per logical pixel in this window: the primary monitor's, or as

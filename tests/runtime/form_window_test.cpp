@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <QToolButton>
 
 namespace pellavin::qt_backend {
 namespace {
@@ -165,6 +166,35 @@ TEST_F(FormWindowTest, ADialogScalesSoThatNoCaptionIsClipped)
         EXPECT_GE(w->height(), w->sizeHint().height()) << control->name();
     }
     EXPECT_LE(window.twips_per_pixel(), 15.0);
+}
+
+}  // namespace
+}  // namespace pellavin::qt_backend
+
+namespace pellavin::qt_backend {
+namespace {
+
+// Where the compositor leaves decorations to the dialog (GNOME on Wayland):
+// its own title bar shows its caption and offers a close and nothing else,
+// at the form's fixed width, and its close asks the form, as the window's
+// own close box does.
+TEST(TitledWindowTest, OffersOnlyCloseAndClosingAsksTheForm)
+{
+    testing::RecordingPlatform platform;
+    testing::ScriptedRandom random;
+    WidgetsForm form{platform, random};
+    TitledWindow frame;
+    FormWindow window{form, &frame};
+    form.set_Visible(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    EXPECT_EQ(window.window(), &frame);
+    EXPECT_EQ(frame.findChild<QLabel*>(QStringLiteral("title"))->text(), "Widgets");
+    const auto buttons = frame.findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(frame.width(), window.width());
+    EXPECT_EQ(frame.minimumSize(), frame.maximumSize()) << "no resizing";
+    QTest::mouseClick(buttons[0], Qt::LeftButton);
+    EXPECT_TRUE(form.ended());
 }
 
 }  // namespace
