@@ -1,15 +1,9 @@
 #include "idle/watcher.h"
 
-#include "idle/bus_call.h"
 #include "idle/bus_connection.h"
-#include "idle/desktop_inhibitors.h"
-#include "idle/desktop_notice.h"
-#include "idle/desktop_screensaver.h"
-#include "idle/desktop_service.h"
+#include "idle/bus_parts.h"
 #include "idle/idle_rules.h"
-#include "idle/logind_session.h"
 #include "idle/runner_process.h"
-#include "idle/screensaver_service.h"
 #include "idle/session.h"
 #include "idle/session_lock.h"
 #include "idle/settings_watch.h"
@@ -82,19 +76,6 @@ struct Watched {
     Timers& timers;
 };
 
-// What the parts on a bus last said holds nothing off once the bus has gone.
-void forget_session_bus(IdleRules& rules)
-{
-    using Blank = IdleRules::Blank;
-    for (Blank source : {Blank::GnomeShell, Blank::GnomeScreenSaver, Blank::DesktopScreenSaver}) {
-        rules.set_blanked(source, false);
-    }
-    using Holder = IdleRules::Holder;
-    for (Holder holder : {Holder::ScreenSaver, Holder::SessionManager, Holder::PowerManager}) {
-        rules.set_held(holder, false);
-    }
-}
-
 enum class Ending { SessionEnded, SwitchedOff, Failed };
 
 // Waits on every descriptor that is open, and on nothing else: only the
@@ -127,7 +108,7 @@ Ending run_loop(Watched& watched, IdleRules& rules, const SettingsFile& settings
         if (!watched.session_bus.process()) {
             say("the session bus has gone (" + watched.session_bus.problem()
                 + "): nothing on it holds the game off or says that the desktop has blanked");
-            forget_session_bus(rules);
+            BusParts::forget_session_bus(rules);
         }
         if (!watched.system_bus.process()) rules.set_blanked(IdleRules::Blank::Logind, false);
         watched.timers.run_due();
@@ -189,55 +170,9 @@ int run_watcher()
         return 0;
     }
 
-    // Who holds the game off.
-    DesktopInhibitors gnome_holds(on_session_bus, DesktopInhibitors::kGnomeSessionManager);
-    gnome_holds.on_inhibited = [&](bool held) { rules.set_held(IdleRules::Holder::SessionManager, held); };
-    DesktopInhibitors plasma_holds(on_session_bus, DesktopInhibitors::kPowerDevil);
-    plasma_holds.on_inhibited = [&](bool held) { rules.set_held(IdleRules::Holder::PowerManager, held); };
-    session.idle->on_idle = [&] {
-        gnome_holds.before_start([&] { plasma_holds.before_start([&] { rules.idle(); }); });
-    };
-    ScreenSaverService service(on_session_bus);
-    service.on_held = [&](bool held) { rules.set_held(IdleRules::Holder::ScreenSaver, held); };
-    service.game.shows = [&] { return rules.game_shows(); };
-    service.game.start = [&] { return rules.start_now(); };
-    service.game.end = [&] { rules.end_game(); };
-    service.game.user_active = [&] { rules.user_active(); };
-    service.game.idle_time = [&](auto answer) { session.idle->idle_time(std::move(answer)); };
-    rules.on_game_shows = [&](bool shows) { service.game_shows(shows); };
-    // The name is the desktop's where it has a service of its own.
-    DesktopService desktop_service(on_session_bus);
-    if (session.idle->screensaver_daemon()) desktop_service.came("xscreensaver");
-    if (!desktop_service.present()) service.offer();
-    desktop_service.on_came = [&] { service.give_way(); };
-    session.idle->on_screensaver_daemon = [&] { desktop_service.came("xscreensaver"); };
-
-    // Who says that the desktop has blanked or locked the screen.
-    using Blank = IdleRules::Blank;
-    const auto blanks = [&](Blank source) { return [&rules, source](bool on) { rules.set_blanked(source, on); }; };
-    session.idle->on_blanked = blanks(Blank::DisplayServer);
-    DesktopScreenSaver gnome_shell(on_session_bus, DesktopScreenSaver::kGnomeShell);
-    gnome_shell.on_active = blanks(Blank::GnomeShell);
-    DesktopScreenSaver gnome_screensaver(on_session_bus, DesktopScreenSaver::kGnomeScreenSaver);
-    gnome_screensaver.on_active = blanks(Blank::GnomeScreenSaver);
-    DesktopScreenSaver desktop_locker(on_session_bus, DesktopScreenSaver::kFreedesktop, session_bus.unique_name());
-    desktop_locker.on_active = blanks(Blank::DesktopScreenSaver);
     BusConnection system_bus(BusConnection::Kind::System);
     const BusContext on_system_bus{system_bus, timers, say_once};
-    // What the user is told on the screen.
-    DesktopNotice notice(on_session_bus);
-    rules.on_blanked_first = [&](const std::string& after, const std::string& delay) {
-        notice.hold("The game did not show: the desktop blanked first",
-            "The desktop blanked the screen" + (after.empty() ? "" : " " + after) + ", before Pellavin's Time Delay of "
-                + delay + ". In the Pellavin Control Panel choose a Time Delay shorter than the desktop's blank, "
-                + "or give the desktop's blank and lock a later time in its settings.");
-    };
-    rules.on_blanked = [&](bool blanked) {
-        if (!blanked) notice.show_held();
-    };
-    LogindSession logind(on_system_bus);
-    logind.on_locked = blanks(Blank::Logind);
-    logind.on_lock_asked = [&](bool lock) { lock ? rules.lock_asked() : rules.unlock_asked(); };
+    const BusParts parts(on_session_bus, on_system_bus, *session.idle, rules);
 
     Watched watched{*session.idle, settings, runner, session_bus, system_bus, timers};
     const Ending ending = run_loop(watched, rules, settings_file);
