@@ -50,10 +50,10 @@ cleanup() {
 }
 
 run_scenario() {
-  if [ "${e2e_session:-x11}" = sway ]; then tools="grim wtype swaymsg convert compare"; else
-    tools="xdotool xwininfo xprop import convert compare"; fi
-  for tool in $tools; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing (scripts/install-deps installs it)"; exit 1; }
+  if [ "${e2e_session:-x11}" = sway ]; then _needed="grim wtype swaymsg convert compare"; else
+    _needed="xdotool xwininfo xprop import convert compare"; fi
+  for _tool in $_needed; do
+    command -v "$_tool" >/dev/null 2>&1 || { echo "FAIL: $_tool is missing (scripts/install-deps installs it)"; exit 1; }
   done
   [ -x "$E2E_BIN/PellavinRun" ] || { echo "FAIL: $E2E_BIN/PellavinRun has not been built"; exit 1; }
   e2e_tmp=$(mktemp -d)
