@@ -64,10 +64,14 @@ QAccessibleInterface* describe(const QString& class_name, QObject* object)
         return new BoundButton(static_cast<QCheckBox*>(object), QAccessible::CheckBox);
     }
     // The window has no class of its own in the toolkit's eyes: it is
-    // asked about as a plain widget.
+    // asked about as a plain widget. Where the dialog draws its own title
+    // bar, the window that holds both is the dialog.
     if (class_name == QLatin1String("QWidget")) {
         auto* window = dynamic_cast<FormWindow*>(object);
-        if (window != nullptr && window->is_dialog()) return new QAccessibleWidget(window, QAccessible::Dialog);
+        if (window != nullptr && window->is_dialog() && window->isWindow()) {
+            return new QAccessibleWidget(window, QAccessible::Dialog);
+        }
+        if (auto* frame = dynamic_cast<TitledWindow*>(object)) return new QAccessibleWidget(frame, QAccessible::Dialog);
     }
     return nullptr;
 }

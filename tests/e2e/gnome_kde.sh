@@ -94,4 +94,102 @@ scenario_kwin() {
   if wait_exit "$PID"; then expect "SIGTERM ends it" "$STATUS" 143; else fail "SIGTERM did not end the game"; fi
 }
 
+# The control panel on each desktop's Wayland compositor, as its user,
+# readable by a screen reader (whose bus the session starts on demand).
+# start_panel DIR SPAWNER: sets PID.
+start_panel() {
+  "$2" env QT_QPA_PLATFORM=wayland QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$1/Pellavin" 2>"$artifacts/Pellavin.stderr"
+  PID=$SPAWNED
+  e2e_pids="$e2e_pids $PID"
+}
+
+panel_title="Pellavin Control Panel"
+
+# title_bar: what a screen reader finds in the dialog before the form: the
+# controls of a title bar of its own (role and name), one line. The
+# dialog's own name and role come first.
+title_bar() {
+  as_desktop_user /usr/bin/python3 "$(dirname "$0")/screen_reader.py" tree Pellavin >"$artifacts/tree.txt" 2>&1
+  awk -F ' [|] ' 'NR == 2 { printf "%s | %s: ", $1, $2 } /^    filler/ { fillers++; next }
+    fillers == 1 && /^      [^ ]/ { sub(/^ */, "", $1); printf "%s | %s; ", $1, $2 }' "$artifacts/tree.txt"
+}
+
+# No toolkit decorations, whose buttons do nothing on a fixed dialog: the
+# toolkit's decoration plugin is not even loaded.
+expect_no_toolkit_decoration() {
+  if grep -q wayland-decoration-client "/proc/$PID/maps"; then fail "the toolkit's decorations are loaded"; else
+    echo "ok: no toolkit decorations"; fi
+}
+
+# GNOME Shell (no server-side decorations): the panel's own title bar, the
+# caption and a close button only; with the menu entry installed for the
+# user, GNOME Shell knows the window as that entry's app, "Pellavin" in
+# its top bar.
+scenario_panel_gnome_shell() {
+  command -v gnome-shell >/dev/null 2>&1 || skip "GNOME Shell is missing (scripts/install-deps installs it)"
+  start_gnome_shell "$(dirname "$0")/tools" || { fail "GNOME Shell did not start"; return; }
+  dir=$(app_dir panel_gnome_shell)
+  # The menu entry and icon, as `cmake --install --prefix ~/.local` puts them.
+  share=$XDG_RUNTIME_DIR/.local/share
+  mkdir -p "$share/applications" "$share/icons/hicolor/scalable/apps"
+  sed "s|@panel@|$dir/Pellavin|g" "$(dirname "$0")/../../desktop/pellavin.desktop.in" \
+    >"$share/applications/pellavin.desktop"
+  cp "$(dirname "$0")/../../desktop/pellavin.svg" "$share/icons/hicolor/scalable/apps/"
+  [ "$(id -u)" -ne 0 ] || chown -R nobody:nogroup "$XDG_RUNTIME_DIR/.local"
+  start_panel "$dir" spawn_as_desktop_user
+  # GNOME Shell reads a new menu entry seconds later, and then knows the
+  # window anew.
+  shell_window() {
+    window=$(as_desktop_user /usr/bin/python3 "$(dirname "$0")/tools/gnome_shell_windows.py" |
+      grep "\"title\": \"$panel_title\"" | grep -o '"app-id": "[^"]*"\|"has-focus": [a-z]*\|"wm-class": "[^"]*"' |
+      tr '\n' ' ')
+    [ -z "${window##*pellavin.desktop*}" ]
+  }
+  tries=0
+  until shell_window || [ "$tries" -ge 60 ]; do tries=$((tries + 1)); sleep 0.5; done
+  expect "GNOME Shell's window: its app, focus and app id" "$window" \
+    '"app-id": "pellavin.desktop" "has-focus": true "wm-class": "pellavin" '
+  gnome_screenshot "$artifacts/panel.png" || fail "no screenshot"
+  expect "the title bar, as a screen reader finds it" "$(title_bar)" \
+    "  dialog | '$panel_title': label | '$panel_title'; push button | 'Close'; "
+  expect_no_toolkit_decoration
+}
+
+# KWin: its own decoration, and no title bar of the panel's; no maximize
+# (a fixed dialog); the app id names the menu entry.
+scenario_panel_kwin() {
+  KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 start_kwin || skip "KWin cannot run here (scripts/install-deps installs it)"
+  dir=$(app_dir panel_kwin)
+  start_panel "$dir" spawn_as_desktop_user
+  kwin_window() {
+    window=$(as_desktop_user /usr/bin/python3 "$(dirname "$0")/tools/plasma_windows.py" |
+      grep "\"caption\": \"$panel_title\"")
+  }
+  wait_until kwin_window || { fail "no window: $(cat "$artifacts/Pellavin.stderr")"; return; }
+  expect "KWin's window: its desktop entry, app id, decoration, and no maximize or resizing" "$(echo "$window" |
+    grep -o '"desktopFileName": "[^"]*"\|"resourceClass": "[^"]*"\|"serverDecorated": [a-z]*\|"maximizable": [a-z]*\|"resizeable": [a-z]*' |
+    tr '\n' ' ')" '"desktopFileName": "pellavin" "maximizable": false "resizeable": false "resourceClass": "pellavin" "serverDecorated": true ' 
+  { as_desktop_user /usr/bin/python3 "$(dirname "$0")/tools/kwin_screenshot.py" "$XDG_RUNTIME_DIR/screen.ppm" &&
+    convert "$XDG_RUNTIME_DIR/screen.ppm" "$artifacts/panel.png"; } || fail "no screenshot"
+  expect "no title bar of its own, as a screen reader finds it" "$(title_bar)" "  dialog | '$panel_title': "
+  expect_no_toolkit_decoration
+}
+
+# sway: the app id; it floats (of a fixed size), with sway's title bar
+# (which the harness's configuration leaves off) for the screenshot.
+scenario_panel_sway() {
+  start_sway || skip "sway cannot run here (scripts/install-deps installs it)"
+  dir=$(app_dir panel_sway)
+  start_panel "$dir" spawn_as_wayland_user
+  sway_window() { as_wayland_user swaymsg -t get_tree | grep -q "\"name\": \"$panel_title\""; }
+  wait_until sway_window || { fail "no window: $(cat "$artifacts/Pellavin.stderr")"; return; }
+  expect "the app ids in sway" "$(as_wayland_user swaymsg -t get_tree | grep -o '"app_id": "[^"]*"')" \
+    '"app_id": "pellavin"'
+  as_wayland_user swaymsg "[app_id=\"^pellavin\$\" floating] border normal" >/dev/null ||
+    fail "the panel does not float"
+  sleep 0.5
+  as_wayland_user grim - >"$artifacts/panel.png" || fail "no screenshot"
+  expect_no_toolkit_decoration
+}
+
 run_scenario "$1"

@@ -39,7 +39,7 @@ SERVICE_INTERFACE = """
 PROPERTIES = ("caption", "resourceClass", "resourceName", "desktopFileName", "windowRole", "windowType", "pid",
               "internalId", "windowId", "fullScreen", "noBorder", "clientSideDecorated", "normalWindow", "dialog",
               "desktopWindow", "dock", "specialWindow", "minimized", "active", "keepAbove", "layer",
-              "frameGeometry", "bufferGeometry")
+              "maximizable", "resizeable", "frameGeometry", "bufferGeometry")
 
 SCRIPT = """
 const keys = %(keys)s;
