@@ -58,6 +58,8 @@ start_gnome_session() {
   DBUS_SYSTEM_BUS_ADDRESS=unix:path=$_gnome_session_dir/system_bus
   WAYLAND_DISPLAY=
   XDG_SESSION_ID=pellavin
+  # The session keeps its settings in its own home, whatever the caller's are.
+  unset XDG_CONFIG_HOME
   export XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS XDG_SESSION_ID
   spawn_as_desktop_user dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >/dev/null 2>&1
   DESKTOP_BUS_PID=$SPAWNED
