@@ -6,7 +6,7 @@ namespace {
 using Blank = IdleRules::Blank;
 using Holder = IdleRules::Holder;
 
-constexpr char kBlankedFirst[] = "The game did not show: the desktop blanked first";
+constexpr char kBlankedFirst[] = "Pellavin's game did not show";
 
 std::string blanked_first_text(const std::string& after, const std::string& delay)
 {

@@ -165,9 +165,9 @@ scenario_shield_over_game() {
 # notices: the watcher's notifications, and those GNOME Shell was handed.
 notices() {
   shell=$(bus GetNameOwner string:org.gnome.Shell)
-  calls Notify | awk -F '\t' -v me="$WATCHER_NAME" -v shell="$shell" '
+  calls Notify | awk -F '\t' -v me="$WATCHER_NAME" -v shell="$shell" -v summary="Pellavin's game did not show" '
     $1 == me && $2 == "org.freedesktop.Notifications" { sent++ }
-    $2 == shell && $5 == "The game did not show: the desktop blanked first" { shown++ }
+    $2 == shell && $5 == summary { shown++ }
     END { print sent + 0, shown + 0 }'
 }
 
