@@ -93,6 +93,21 @@ _desktop_start_bus() {
   _desktop_wait 10 "the session bus did not start" test -S "$_desktop_dir/bus"
 }
 
+# _desktop_system_bus: a system bus of the desktop's own in its runtime
+# directory, where stand-ins take the names of what the machine lacks
+# (logind, GDM); sets SYSTEM_BUS_PID and DBUS_SYSTEM_BUS_ADDRESS. The caller
+# waits for its socket.
+_desktop_system_bus() {
+  printf '<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth>
+  <policy context="default"><allow send_destination="*"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>\n' \
+    "$XDG_RUNTIME_DIR/system_bus" >"$XDG_RUNTIME_DIR/system-bus.conf"
+  chmod 644 "$XDG_RUNTIME_DIR/system-bus.conf"
+  spawn_as_desktop_user dbus-daemon --config-file="$XDG_RUNTIME_DIR/system-bus.conf" --nofork >/dev/null 2>&1
+  SYSTEM_BUS_PID=$SPAWNED
+  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/system_bus
+  export DBUS_SYSTEM_BUS_ADDRESS
+}
+
 # _desktop_ask session|system DESTINATION PATH METHOD [ARGUMENT...]: the
 # reply, given within two seconds (a waiting loop must not hang on a busy
 # desktop).
@@ -148,14 +163,7 @@ start_gnome_shell() {
   command -v gnome-shell >/dev/null 2>&1 || return 1
   _desktop_tools=$1
   _desktop_start_bus || return 1
-  printf '<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth>
-  <policy context="default"><allow send_destination="*"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>\n' \
-    "$XDG_RUNTIME_DIR/system_bus" >"$XDG_RUNTIME_DIR/system-bus.conf"
-  chmod 644 "$XDG_RUNTIME_DIR/system-bus.conf"
-  spawn_as_desktop_user dbus-daemon --config-file="$XDG_RUNTIME_DIR/system-bus.conf" --nofork >/dev/null 2>&1
-  SYSTEM_BUS_PID=$SPAWNED
-  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/system_bus
-  export DBUS_SYSTEM_BUS_ADDRESS
+  _desktop_system_bus
   _desktop_wait 10 "the system bus did not start" test -S "$XDG_RUNTIME_DIR/system_bus" || return 1
   spawn_as_desktop_user /usr/bin/python3 "$_desktop_tools/display_manager.py" >"$XDG_RUNTIME_DIR/compositor.log" 2>&1
   STAND_IN_PID=$SPAWNED

@@ -55,16 +55,14 @@ start_gnome_session() {
   chmod 700 "$_gnome_session_dir"
   XDG_RUNTIME_DIR=$_gnome_session_dir
   DBUS_SESSION_BUS_ADDRESS=unix:path=$_gnome_session_dir/bus
-  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$_gnome_session_dir/system_bus
   WAYLAND_DISPLAY=
   XDG_SESSION_ID=pellavin
   # The session keeps its settings in its own home, whatever the caller's are.
   unset XDG_CONFIG_HOME
-  export XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS XDG_SESSION_ID
+  export XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS XDG_SESSION_ID
   spawn_as_desktop_user dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >/dev/null 2>&1
   DESKTOP_BUS_PID=$SPAWNED
-  spawn_as_desktop_user dbus-daemon --config-file="$_gnome_session_dir/system-bus.conf" --nofork >/dev/null 2>&1
-  SYSTEM_BUS_PID=$SPAWNED
+  _desktop_system_bus
   _gnome_session_wait 20 "the buses did not start" _gnome_buses_up || return 1
   spawn_as_desktop_user /usr/bin/python3 "$_desktop_tools/logind.py" --id "$XDG_SESSION_ID" --type wayland \
     >"$_gnome_session_dir/logind.log" 2>&1
@@ -121,9 +119,6 @@ NoDisplay=true' >"$_gnome_session_dir/.local/share/applications/org.gnome.Shell.
       /etc/xdg/autostart/org.gnome.SettingsDaemon.Power.desktop "$_gnome_session_dir/autostart/"
     _gnome_session_autostart=--autostart=$_gnome_session_dir/autostart
   fi
-  printf '<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth>
-  <policy context="default"><allow send_destination="*"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>\n' \
-    "$_gnome_session_dir/system_bus" >"$_gnome_session_dir/system-bus.conf"
 }
 
 _gnome_buses_up() {

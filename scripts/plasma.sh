@@ -87,15 +87,13 @@ _plasma_start() {
   chmod 700 "$_plasma_dir"
   XDG_RUNTIME_DIR=$_plasma_dir
   DBUS_SESSION_BUS_ADDRESS=unix:path=$_plasma_dir/bus
-  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$_plasma_dir/system_bus
   WAYLAND_DISPLAY=
   DISPLAY=
   XAUTHORITY=
-  export XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS
+  export XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS
   spawn_as_desktop_user dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >/dev/null 2>&1
   DESKTOP_BUS_PID=$SPAWNED
-  spawn_as_desktop_user dbus-daemon --config-file="$_plasma_dir/system-bus.conf" --nofork >/dev/null 2>&1
-  SYSTEM_BUS_PID=$SPAWNED
+  _desktop_system_bus
   _plasma_wait 20 "the buses did not start" test -S "$_plasma_dir/bus" -a -S "$_plasma_dir/system_bus" || return 1
   spawn_as_desktop_user /usr/bin/python3 "$_desktop_tools/logind.py" --type "$PLASMA_SESSION_TYPE" \
     >"$_plasma_dir/logind.log" 2>&1
@@ -161,9 +159,6 @@ _plasma_files() {
         "$_profile" "$_profile" "$PLASMA_DPMS_SECONDS"
     done >"$_plasma_dir/.config/powermanagementprofilesrc"
   fi
-  printf '<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth>
-  <policy context="default"><allow send_destination="*"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>\n' \
-    "$_plasma_dir/system_bus" >"$_plasma_dir/system-bus.conf"
   # shellcheck disable=SC2016
   printf '#!/bin/sh\nenv >"$XDG_RUNTIME_DIR/x11.env.part" && mv "$XDG_RUNTIME_DIR/x11.env.part" "$XDG_RUNTIME_DIR/x11.env"\n' \
     >"$_plasma_dir/x11-env"

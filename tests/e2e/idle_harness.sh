@@ -207,29 +207,39 @@ expect_shell_shows_game() {
   if wait_until shell_shows_game; then echo "ok: the game shows"; else fail "the game does not show: $png"; fi
 }
 
-# run_all: every scenario in $scenarios at once, each its own process on
-# its own server: they spend most of their time waiting for minutes to pass.
-run_all() {
+# side_by_side RUN ITEM...: `RUN ITEM` for every item at once, each its own
+# process; then each one's output, under its name and status. Exits 1 when
+# any failed, 77 (a skip) when all were skipped.
+side_by_side() {
+  _run=$1
+  shift
   logs=$(mktemp -d)
   trap 'rm -rf "$logs"' EXIT
-  for scenario in $scenarios; do
-    sh "$0" "$scenario" >"$logs/$scenario" 2>&1 &
-    echo "$!" >"$logs/$scenario.pid"
+  for _item in "$@"; do
+    "$_run" "$_item" >"$logs/$_item" 2>&1 &
+    echo "$!" >"$logs/$_item.pid"
   done
   failed=0
   skipped=0
-  for scenario in $scenarios; do
+  for _item in "$@"; do
     status=0
-    wait "$(cat "$logs/$scenario.pid")" || status=$?
-    echo "=== $scenario: status $status"
-    cat "$logs/$scenario"
+    wait "$(cat "$logs/$_item.pid")" || status=$?
+    echo "=== $_item: status $status"
+    cat "$logs/$_item"
     case $status in
     0) ;;
     77) skipped=$((skipped + 1)) ;;
     *) failed=$((failed + 1)) ;;
     esac
   done
-  [ "$failed" -eq 0 ] || { echo "$failed scenario(s) failed"; exit 1; }
-  [ "$skipped" -lt "$(echo "$scenarios" | wc -w)" ] || exit 77
+  [ "$failed" -eq 0 ] || { echo "$failed of them failed"; exit 1; }
+  [ "$skipped" -lt $# ] || exit 77
 }
 
+# run_all: every scenario in $scenarios at once, each on its own server:
+# they spend most of their time waiting for minutes to pass.
+run_all() {
+  scenario() { sh "$0" "$1"; }
+  # shellcheck disable=SC2086
+  side_by_side scenario $scenarios
+}
