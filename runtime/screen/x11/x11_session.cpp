@@ -192,8 +192,9 @@ void X11Session::after_events()
 
 void X11Session::flush()
 {
-    // Once the window is asked for: whatever hides it from the start is known before the loop sleeps.
-    sight_.start();
+    // The server's own blank costs round trips: it is asked about once the
+    // first frame is out, and is known before the loop sleeps.
+    if (first_frame_sent_) sight_.start();
     handle_queued();
     after_events();
     xcb_flush(x11_.get());

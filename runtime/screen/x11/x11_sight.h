@@ -19,8 +19,7 @@ public:
     X11Sight& operator=(const X11Sight&) = delete;
 
     // Asks how things stand now, and to be told of the server's blank from
-    // now on: once the window is asked for, so that the first frame waits
-    // for none of it.
+    // now on: once the first frame is out, so that it waits for none of it.
     void start();
     bool seen() const { return !(unmapped_ || covered_ || (blank_ && blank_->blanked())); }
 
