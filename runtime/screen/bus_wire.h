@@ -8,22 +8,9 @@
 #include <vector>
 
 // The little of the D-Bus wire protocol the game speaks to the session bus:
-// where the bus listens, a method call with string arguments, and whatever
-// comes back read safely, in either byte order.
+// a method call with string arguments, and whatever comes back read safely,
+// in either byte order.
 namespace pellavin::screen::bus {
-
-// A local socket a bus listens on: a path, or a name in the abstract
-// namespace (without its leading NUL).
-struct Address {
-    std::string path;
-    bool abstract = false;
-
-    bool operator==(const Address&) const = default;
-};
-
-// The addresses in `text` (DBUS_SESSION_BUS_ADDRESS) that a client can
-// connect to, in their order; any other kind is left out.
-std::vector<Address> parse_addresses(std::string_view text);
 
 enum class MessageType : uint8_t { Invalid = 0, MethodCall = 1, MethodReturn = 2, Error = 3, Signal = 4 };
 

@@ -1,5 +1,7 @@
 #include "runtime/screen/desktop_shield.h"
 
+#include "runtime/screen/bus_address.h"
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>

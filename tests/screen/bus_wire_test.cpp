@@ -1,3 +1,4 @@
+#include "runtime/screen/bus_address.h"
 #include "runtime/screen/bus_wire.h"
 
 #include <gtest/gtest.h>
