@@ -215,15 +215,21 @@ pixel() {
 }
 
 # shot_when NAME CONDITION...: takes screenshots until CONDITION (a command
-# given the PNG's path last) holds, for up to five seconds; prints the last
-# one's path. Programs paint a moment after their window maps.
-shot_when() {
-  name=$1
-  shift
+# given the PNG's path last) holds, for up to ten seconds; prints the last
+# one's path. Programs paint a moment after their window maps, and a busy
+# machine's a while after.
+shot_when() { shots_until shot "$@"; }
+
+# shots_until SHOOTER NAME CONDITION...: as shot_when, with the screenshots
+# SHOOTER NAME takes.
+shots_until() {
+  shooter=$1
+  name=$2
+  shift 2
   tries=0
   while :; do
-    png=$(shot "$name")
-    if "$@" "$png" || [ "$tries" -ge 10 ]; then break; fi
+    png=$("$shooter" "$name")
+    if "$@" "$png" || [ "$tries" -ge 30 ]; then break; fi
     tries=$((tries + 1))
     sleep 0.3
   done

@@ -29,18 +29,7 @@ wshot() {
 }
 
 # wshot_when NAME CONDITION...: as shot_when, with the compositor's screenshots.
-wshot_when() {
-  name=$1
-  shift
-  tries=0
-  while :; do
-    png=$(wshot "$name")
-    if "$@" "$png" || [ "$tries" -ge 10 ]; then break; fi
-    tries=$((tries + 1))
-    sleep 0.3
-  done
-  echo "$png"
-}
+wshot_when() { shots_until wshot "$@"; }
 
 # wkey KEY: a press and, a moment later, its release. wtype joins as a new
 # keyboard: the pause before lets the game take it before the press comes.
