@@ -344,6 +344,8 @@ scenario_installed_for_a_user() {
   wait_until watching 1 || fail "Save started no watcher"
   press Command2
   wait_until grep -q 'watching this session already' "$artifacts/Pellavin.stderr" || fail "no second watcher was tried"
+  # The second has said so; it may still be on its way out.
+  wait_until watching 1 || true
   expect "one watcher for the session" "$(watchers | wc -l)" 1
   watcher=$(watchers)
   expect "it is the user's" "$(stat -c %U "/proc/$watcher")" nobody
