@@ -25,6 +25,9 @@ EndSignals::EndSignals()
     // An ignored signal is dropped before it could be blocked: a script
     // that starts the game in the background ignores SIGINT for it.
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
+    // A window system that goes while a frame is on its way out is an
+    // error the connection reports, not a signal that ends the game silently.
+    std::signal(SIGPIPE, SIG_IGN);
     sigprocmask(SIG_BLOCK, &set, nullptr);
     fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
 }

@@ -7,6 +7,7 @@ namespace pellavin::screen {
 // They are taken through a descriptor that the loop waits on, so that they
 // arrive between events; the program then dies of the signal itself, with
 // the status a shell expects of it, whatever its parent had set them to.
+// SIGPIPE is ignored: a peer that has gone is the connection's error.
 class EndSignals {
 public:
     EndSignals();
