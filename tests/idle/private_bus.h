@@ -4,8 +4,7 @@
 #include "idle/bus_connection.h"
 #include "idle/say_once.h"
 #include "idle/timers.h"
-#include "tests/support/child_process.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/dbus_daemon.h"
 
 #include <gtest/gtest.h>
 #include <systemd/sd-bus.h>
@@ -13,10 +12,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <future>
-#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <string>
@@ -34,20 +31,13 @@ class PrivateBus {
 public:
     explicit PrivateBus(const char* variable = "DBUS_SESSION_BUS_ADDRESS")
     {
-        const std::string socket = dir_.file("bus");
-        daemon_ = std::make_unique<pellavin::testing::ChildProcess>(std::vector<std::string>{"dbus-daemon",
-            "--session", "--nofork", "--address=unix:path=" + socket}, pellavin::testing::ChildProcess::Options{});
-        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) std::this_thread::sleep_for(50ms);
-        up_ = std::filesystem::exists(socket);
-        setenv(variable, ("unix:path=" + socket).c_str(), 1);
+        setenv(variable, daemon_.address().c_str(), 1);
     }
 
-    bool up() const { return up_; }
+    bool up() const { return daemon_.up(); }
 
 private:
-    pellavin::testing::TempDir dir_;
-    std::unique_ptr<pellavin::testing::ChildProcess> daemon_;
-    bool up_ = false;
+    pellavin::testing::DbusDaemon daemon_;
 };
 
 // Another program on one of the test's buses, served on a thread of its

@@ -1,6 +1,6 @@
 #include "runtime/screen/desktop_shield.h"
 
-#include "tests/support/child_process.h"
+#include "tests/support/dbus_daemon.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstddef>
 #include <csignal>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,7 +18,6 @@
 #include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -33,19 +31,6 @@ constexpr char kPath[] = "/org/gnome/ScreenSaver";
 constexpr char kInterface[] = "org.gnome.ScreenSaver";
 constexpr auto kPatience = 5s;
 constexpr auto kSettle = 200ms;  // long past a message's way through the bus
-
-// A dbus-daemon of the test's own.
-struct TestBus {
-    TestBus()
-    {
-        for (int i = 0; i < 500 && !std::filesystem::exists(socket); ++i) std::this_thread::sleep_for(10ms);
-    }
-
-    TempDir dir;
-    std::string socket = dir.file("bus");
-    std::string address = "unix:path=" + socket;
-    testing::ChildProcess daemon{{"dbus-daemon", "--session", "--nofork", "--address=" + address}, {}};
-};
 
 // Another program on the bus, through sd-bus as desktop programs are.
 struct Program {
@@ -136,9 +121,10 @@ const std::function<bool()> kNever = [] { return false; };
 
 TEST(DesktopShield, FollowsTheShieldOfWhicheverShellHoldsItsName)
 {
-    TestBus bus;
-    auto shell = std::make_unique<ShellStandIn>(bus.address, true);
-    DesktopShield shield("unix:path=/nonexistent/bus;" + bus.address);
+    testing::DbusDaemon bus;
+    ASSERT_TRUE(bus.up()) << "dbus-daemon did not start";
+    auto shell = std::make_unique<ShellStandIn>(bus.address(), true);
+    DesktopShield shield("unix:path=/nonexistent/bus;" + bus.address());
     std::vector<bool> changes;
     shield.on_change = [&](bool active) { changes.push_back(active); };
     ASSERT_GE(shield.fd(), 0) << "the second address is the bus";
@@ -152,7 +138,7 @@ TEST(DesktopShield, FollowsTheShieldOfWhicheverShellHoldsItsName)
         EXPECT_EQ(shield.active(), active);
     }
 
-    Program impostor(bus.address);
+    Program impostor(bus.address());
     impostor.say(false);
     impostor.say(false, shell->caller);
     impostor.round_trip();
@@ -162,11 +148,11 @@ TEST(DesktopShield, FollowsTheShieldOfWhicheverShellHoldsItsName)
     shell.reset();
     serve(shield, {}, [&] { return !shield.active(); });
     EXPECT_FALSE(shield.active()) << "a shell that has gone shields nothing";
-    ShellStandIn next(bus.address, true);
+    ShellStandIn next(bus.address(), true);
     serve(shield, {&next}, [&] { return shield.active(); });
     EXPECT_TRUE(shield.active()) << "a shell that takes the name is asked";
 
-    bus.daemon.send(SIGTERM);
+    bus.end();
     serve(shield, {}, [&] { return shield.fd() < 0; });
     EXPECT_EQ(shield.fd(), -1) << "the bus has gone";
     EXPECT_EQ(changes, (std::vector<bool>{true, false, true, false, true, false}));
