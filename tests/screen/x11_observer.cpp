@@ -136,14 +136,43 @@ bool X11Observer::viewable(xcb_window_t window)
     return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
-bool X11Observer::keyboard_grabbed_elsewhere()
+bool X11Observer::take_keyboard()
 {
     Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(get(),
         xcb_grab_keyboard(get(), 0, root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
-    const bool elsewhere = !reply || reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
-    if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) xcb_ungrab_keyboard(get(), XCB_CURRENT_TIME);
+    return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+}
+
+void X11Observer::give_keyboard_back()
+{
+    xcb_ungrab_keyboard(get(), XCB_CURRENT_TIME);
     sync();
-    return elsewhere;
+}
+
+xcb_window_t X11Observer::focus()
+{
+    Reply<xcb_get_input_focus_reply_t> reply(xcb_get_input_focus_reply(get(), xcb_get_input_focus(get()), nullptr));
+    return reply ? reply->focus : static_cast<xcb_window_t>(XCB_WINDOW_NONE);
+}
+
+xcb_window_t X11Observer::show_window(const screen::Rect& area)
+{
+    const xcb_window_t window = xcb_generate_id(get());
+    const uint32_t black_and_unmanaged[] = {0, 1};
+    xcb_create_window(get(), XCB_COPY_FROM_PARENT, window, root(), static_cast<int16_t>(area.x),
+        static_cast<int16_t>(area.y), static_cast<uint16_t>(area.width), static_cast<uint16_t>(area.height), 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT,
+        black_and_unmanaged);
+    xcb_map_window(get(), window);
+    sync();
+    return window;
+}
+
+xcb_window_t X11Observer::topmost()
+{
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(get(), xcb_query_tree(get(), root()), nullptr));
+    const int count = tree ? xcb_query_tree_children_length(tree.get()) : 0;
+    return count > 0 ? xcb_query_tree_children(tree.get())[count - 1] : static_cast<xcb_window_t>(XCB_WINDOW_NONE);
 }
 
 }  // namespace pellavin::testing

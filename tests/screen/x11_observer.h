@@ -45,8 +45,16 @@ public:
     bool viewable(xcb_window_t window);
     // A property of 32-bit values.
     std::vector<uint32_t> cardinals(xcb_window_t window, const std::string& property);
-    // Who holds the keyboard grab: a grab attempt of ours fails while one does.
-    bool keyboard_grabbed_elsewhere();
+    // Takes the keyboard, as a screen locker does: false when another
+    // client holds it. Held until given back.
+    bool take_keyboard();
+    void give_keyboard_back();
+    // The window that has the keyboard's focus.
+    xcb_window_t focus();
+    // An unmanaged black window over `area`, shown, as a locker's.
+    xcb_window_t show_window(const screen::Rect& area);
+    // The root's child on top of all.
+    xcb_window_t topmost();
     // The DPI that Xft.dpi sets on the server, 96 without it.
     double dpi() const { return screen::query_screen(x11_, false).dpi; }
     // Waits until the server has done all this connection asked.

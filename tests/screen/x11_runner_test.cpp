@@ -219,23 +219,45 @@ TEST_F(X11RunnerTest, TheServedBottomPaddleEndsOnTheScreensLastRowAndArrowKeysAn
     EXPECT_TRUE(game.ends.empty());
 }
 
-// The game takes the keyboard as it shows, so that keys reach it wherever
-// the pointer or the focus is; a click or any key ends it, Tab and a
+// Keys reach the game by the focus it has once it shows (set by itself
+// here, where no window manager runs), never by a grab: any client may take
+// the keyboard while it plays. A click or any key ends it, Tab and a
 // modifier alone included. (The dead keys, which this server's keyboard
 // lacks, are in keyboard_test.)
-TEST_F(X11RunnerTest, TheGameHoldsTheKeyboardAndAClickOrAnyOtherKeyEndsIt)
+TEST_F(X11RunnerTest, KeysReachTheGameByTheFocusAndAClickOrAnyOtherKeyEndsIt)
 {
     constexpr int kClick = 0;
     for (const int key : {XKB_KEY_Tab, XKB_KEY_Shift_L, XKB_KEY_Escape, XKB_KEY_space, kClick}) {
         PlayingRunner& game = open({});
-        ASSERT_TRUE(game.run_until([&] { return game.window().keyboard_taken(); }));
-        EXPECT_TRUE(observer.keyboard_grabbed_elsewhere());
+        ASSERT_TRUE(game.run_until([&] { return observer.focus() == game.window().window(); })) << key;
         key == kClick ? observer.click(500, 300) : observer.tap(key);
         EXPECT_TRUE(game.run_until([&] { return !game.ends.empty(); })) << key;
         EXPECT_EQ(game.ends, (std::vector<int>{0})) << key;
         EXPECT_TRUE(game.form->ended());
         game.settle();
         EXPECT_FALSE(observer.viewable(game.window().window())) << "nothing shows after the end";
+    }
+}
+
+// A screen locker takes the keyboard, or covers the screen with a window of
+// its own (here, one of them at a time): the game holds nothing that stops
+// it, ends as it comes, and leaves the locker's window on top.
+TEST_F(X11RunnerTest, AScreenLockerThatTakesTheKeyboardOrCoversTheScreenEndsTheGameAndStaysOnTop)
+{
+    for (const bool grab : {true, false}) {
+        PlayingRunner& game = open({});
+        ASSERT_TRUE(game.run_until([&] { return observer.focus() == game.window().window(); }));
+        const xcb_window_t locker = grab ? observer.show_window({0, 0, 1, 1}) : observer.show_window(monitor());
+        if (grab) {
+            EXPECT_TRUE(observer.take_keyboard()) << "the game holds the keyboard";
+        }
+        EXPECT_TRUE(game.run_until([&] { return !game.ends.empty(); })) << "grab: " << grab;
+        EXPECT_EQ(game.ends, (std::vector<int>{0}));
+        game.settle();
+        EXPECT_FALSE(observer.viewable(game.window().window()));
+        EXPECT_EQ(observer.topmost(), locker);
+        observer.give_keyboard_back();
+        xcb_destroy_window(observer.get(), locker);
     }
 }
 
@@ -259,24 +281,29 @@ TEST_F(X11RunnerTest, TheWheelNeverEndsTheRunnerNorClicksAndMovesWhenClicksAreOf
     }
 }
 
-// Nobody sees the game while a window covers it, while it is unmapped or
-// while the server's own screen saver is on: its tick rests and the ball
-// stays where it was; seen again, the ball goes on from there.
+// Nobody sees the game while windows cover it (none of them the whole
+// screen: no locker's), while it is unmapped or while the server's own
+// screen saver is on: its tick rests and the ball stays where it was; seen
+// again, the ball goes on from there.
 TEST_F(X11RunnerTest, RestsWhileNobodyCanSeeItAndGoesOnFromWhereItWas)
 {
     PlayingRunner& game = open({});
     xcb_connection_t* c = observer.get();
-    const xcb_window_t cover = xcb_generate_id(c);
-    const uint32_t black_and_unmanaged[] = {0, 1};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, cover, observer.root(), monitor().x, monitor().y, monitor().width,
-        monitor().height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-        XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, black_and_unmanaged);
+    const Rect m = monitor();
+    std::vector<xcb_window_t> halves;
+    const auto cover = [&] {
+        halves = {observer.show_window({m.x, m.y, m.width / 2 + 1, m.height}),
+            observer.show_window({m.x + m.width / 2, m.y, m.width - m.width / 2, m.height})};
+    };
+    const auto uncover = [&] {
+        for (const xcb_window_t half : halves) xcb_destroy_window(c, half);
+    };
     const xcb_window_t window = game.window().window();
     const struct {
         const char* what;
         std::function<void()> hide, show;
     } ways[] = {
-        {"covered", [&] { xcb_map_window(c, cover); }, [&] { xcb_unmap_window(c, cover); }},
+        {"covered", cover, uncover},
         {"unmapped", [&] { xcb_unmap_window(c, window); }, [&] { xcb_map_window(c, window); }},
         {"screen saver", [&] { xcb_force_screen_saver(c, XCB_SCREEN_SAVER_ACTIVE); },
             [&] { xcb_force_screen_saver(c, XCB_SCREEN_SAVER_RESET); }},
@@ -296,7 +323,6 @@ TEST_F(X11RunnerTest, RestsWhileNobodyCanSeeItAndGoesOnFromWhereItWas)
         EXPECT_TRUE(game.run_until([&] { return ball.Left() != left; })) << way.what;
         EXPECT_NEAR(std::fabs(ball.Left() - left), std::fabs(game.form->BallDX), 0.01) << way.what << ": one step, no burst";
     }
-    xcb_destroy_window(c, cover);
     EXPECT_TRUE(game.ends.empty());
 }
 

@@ -5,7 +5,13 @@
 namespace pellavin::screen {
 namespace {
 
-constexpr uint32_t kCoverEvents = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
+constexpr uint32_t kCoverEvents = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE
+    | XCB_EVENT_MASK_FOCUS_CHANGE;
+
+bool overlap(const Rect& a, const Rect& b)
+{
+    return a.x < b.right() && b.x < a.right() && a.y < b.bottom() && b.y < a.bottom();
+}
 
 }  // namespace
 
@@ -19,9 +25,10 @@ X11Covers::X11Covers(xcb_connection_t* connection, const ScreenFacts& facts, std
 
 X11Covers::~X11Covers() { clear(); }
 
-void X11Covers::follow(const std::vector<Monitor>& monitors, const Monitor& game)
+bool X11Covers::follow(const std::vector<Monitor>& monitors, const Monitor& game)
 {
     std::map<xcb_atom_t, Cover> kept;
+    bool over_game = false;
     for (const Monitor& monitor : monitors) {
         if (monitor.name == game.name) continue;
         auto it = covers_.find(monitor.name);
@@ -34,9 +41,11 @@ void X11Covers::follow(const std::vector<Monitor>& monitors, const Monitor& game
             connection_, facts_, g, title_, facts_.root_format.pixel({0, 0, 0}), kCoverEvents, cursor_);
         xcb_map_window(connection_, window);
         kept[monitor.name] = {window, g};
+        over_game = over_game || overlap(g, game.geometry);
     }
     clear();
     covers_ = std::move(kept);
+    return over_game;
 }
 
 void X11Covers::clear()

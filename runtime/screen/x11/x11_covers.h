@@ -15,7 +15,8 @@ namespace pellavin::screen {
 // hidden. They belong to the game's window: a key or a click on a cover is
 // the game's own, they follow monitors as they are added, moved and
 // removed, and they go when it goes. The server keeps them black: they
-// cost no drawing at all.
+// cost no drawing at all. A screen locker's grab that takes the keyboard
+// from a cover is the game's business too.
 class X11Covers {
 public:
     X11Covers(xcb_connection_t* connection, const ScreenFacts& facts, std::string title, xcb_cursor_t cursor);
@@ -23,8 +24,10 @@ public:
     X11Covers(const X11Covers&) = delete;
     X11Covers& operator=(const X11Covers&) = delete;
 
-    // Covers every monitor of `monitors` but the game's.
-    void follow(const std::vector<Monitor>& monitors, const Monitor& game);
+    // Covers every monitor of `monitors` but the game's; true when a new
+    // cover overlaps the game's monitor (a mirrored one), and so stands
+    // above the game.
+    bool follow(const std::vector<Monitor>& monitors, const Monitor& game);
     // Takes every cover away.
     void clear();
     bool owns(xcb_window_t window) const { return size_of(window).has_value(); }

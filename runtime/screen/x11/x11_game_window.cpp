@@ -3,17 +3,25 @@
 #include "runtime/screen/shape_scene.h"
 #include "runtime/screen/x11/window_properties.h"
 
-#include <xcb/xcbext.h>
+#include "runtime/screen/x11/reply.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <vector>
 
 namespace pellavin::screen {
 namespace {
 
 // Visibility and structure: the game rests while nobody can see it.
+// Property changes bring the server's time, which the focus is asked with.
 constexpr uint32_t kWindowEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_BUTTON_PRESS
     | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE | XCB_EVENT_MASK_VISIBILITY_CHANGE
-    | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+
+bool contains(const Rect& outer, const Rect& inner)
+{
+    return outer.x <= inner.x && outer.y <= inner.y && outer.right() >= inner.right()
+        && outer.bottom() >= inner.bottom();
+}
 
 }  // namespace
 
@@ -24,6 +32,7 @@ X11GameWindow::X11GameWindow(xcb_connection_t* connection, const ScreenFacts& fa
     , monitor_(primary_monitor(facts.monitors))
     , cursor_(create_invisible_cursor(connection, facts.root))
     , covers_(connection, facts, title_, cursor_)
+    , focus_(connection, facts)
 {
 }
 
@@ -42,29 +51,29 @@ void X11GameWindow::set_background(Rgb color)
     if (window_ != XCB_WINDOW_NONE) xcb_change_window_attributes(connection_, window_, XCB_CW_BACK_PIXEL, &background_);
 }
 
-// A form's place is measured from the primary monitor's corner.
+// A form's place is measured from the primary monitor's corner. The game
+// is never raised over what is already there: a screen locker that has come
+// stays on top. Made after the covers, it stands above them.
 bool X11GameWindow::show(const Rect& size)
 {
+    shown_ = true;
+    size_ = {0, 0, size.width, size.height};
+    const bool cover_over_game = covers_.follow(facts_.monitors, monitor_);
     if (window_ == XCB_WINDOW_NONE) {
         const Rect geometry{monitor_.geometry.x + size.x, monitor_.geometry.y + size.y, size.width, size.height};
         window_ = create_full_screen_window(connection_, facts_, geometry, title_, background_, kWindowEvents, cursor_);
         canvas_.emplace(connection_, window_, facts_.root_format);
+        focus_.ask_time(window_);
+    } else if (cover_over_game) {
+        raise_over_covers();
     }
-    shown_ = true;
-    size_ = {0, 0, size.width, size.height};
-    covers_.follow(facts_.monitors, monitor_);
-    // A monitor may overlap the game's (a mirrored one): the game stays above.
     xcb_map_window(connection_, window_);
-    const uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(connection_, window_, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     return false;  // drawn when the server says it is exposed
 }
 
 void X11GameWindow::hide()
 {
     shown_ = false;
-    if (keyboard_ != Keyboard::Free) xcb_ungrab_keyboard(connection_, XCB_CURRENT_TIME);
-    keyboard_ = Keyboard::Free;
     covers_.clear();
     if (window_ != XCB_WINDOW_NONE) xcb_unmap_window(connection_, window_);
     xcb_flush(connection_);
@@ -84,32 +93,62 @@ std::optional<Rect> X11GameWindow::size_of(xcb_window_t window) const
 
 void X11GameWindow::follow(const std::vector<Monitor>& monitors)
 {
-    if (!shown_) return;
-    covers_.follow(monitors, monitor_);
+    if (shown_ && covers_.follow(monitors, monitor_)) raise_over_covers();
+}
+
+// A monitor that overlaps the game's (a mirrored one) gets a cover above
+// the game: the game goes back over its own cover, and only there.
+void X11GameWindow::raise_over_covers()
+{
     const uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(connection_, window_, XCB_CONFIG_WINDOW_STACK_MODE, &above);
 }
 
-// The answer is read later, so that asking costs no wait: the first key
-// must reach the game, whatever focus a window manager gives it.
-void X11GameWindow::take_keyboard()
-{
-    if (!shown_ || keyboard_ != Keyboard::Free) return;
-    grab_ = xcb_grab_keyboard(connection_, 0, window_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    keyboard_ = Keyboard::Asked;
-}
+void X11GameWindow::first_shown() { focus_.ask_for(window_); }
 
-void X11GameWindow::check_keyboard()
+// The game's window is the root's child itself, or inside a frame that a
+// window manager made; above it in the root's stack may stand windows of
+// any program. Neither the game's own windows nor the server's (its screen
+// saver's) are another program's.
+bool X11GameWindow::covered_by_another_program() const
 {
-    if (keyboard_ != Keyboard::Asked) return;
-    void* reply = nullptr;
-    xcb_generic_error_t* error = nullptr;
-    if (xcb_poll_for_reply(connection_, grab_.sequence, &reply, &error) == 0) return;
-    const auto* grab = static_cast<xcb_grab_keyboard_reply_t*>(reply);
-    // Refused (another client holds it a moment): asked again at the next focus or exposure.
-    keyboard_ = grab != nullptr && grab->status == XCB_GRAB_STATUS_SUCCESS ? Keyboard::Taken : Keyboard::Free;
-    std::free(reply);
-    std::free(error);
+    xcb_window_t top = window_;
+    for (;;) {
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, top), nullptr));
+        if (!tree) return false;
+        if (tree->parent == facts_.root || tree->parent == XCB_WINDOW_NONE) break;
+        top = tree->parent;
+    }
+    Reply<xcb_query_tree_reply_t> stack(
+        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, facts_.root), nullptr));
+    if (!stack) return false;
+    const xcb_window_t* children = xcb_query_tree_children(stack.get());
+    const xcb_window_t* end = children + xcb_query_tree_children_length(stack.get());
+    const xcb_setup_t* setup = xcb_get_setup(connection_);
+    const auto client_of = [setup](xcb_window_t window) { return window & ~setup->resource_id_mask; };
+    struct Above {
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_get_geometry_cookie_t geometry;
+    };
+    std::vector<Above> above;
+    for (const xcb_window_t* child = std::find(children, end, top); child != end; ++child) {
+        if (*child == top || client_of(*child) == setup->resource_id_base || client_of(*child) == 0) continue;
+        above.push_back({xcb_get_window_attributes(connection_, *child), xcb_get_geometry(connection_, *child)});
+    }
+    bool covered = false;
+    for (const Above& window : above) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(connection_, window.attributes, nullptr));
+        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(connection_, window.geometry, nullptr));
+        if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE
+            || attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+            continue;
+        }
+        const int border = 2 * geometry->border_width;
+        const Rect place{geometry->x, geometry->y, geometry->width + border, geometry->height + border};
+        covered = covered || contains(place, monitor_.geometry);
+    }
+    return covered;
 }
 
 }  // namespace pellavin::screen

@@ -3,6 +3,7 @@
 #include "runtime/screen/form_view.h"
 #include "runtime/screen/x11/x11_canvas.h"
 #include "runtime/screen/x11/x11_covers.h"
+#include "runtime/screen/x11/x11_focus.h"
 #include "runtime/screen/x11/x11_screen.h"
 
 #include <xcb/xcb.h>
@@ -13,8 +14,9 @@
 namespace pellavin::screen {
 
 // The game's own window on an X server: borderless and full screen on the
-// primary monitor, without a pointer, black covers on every other monitor,
-// and the keyboard taken for it as soon as it shows.
+// primary monitor, without a pointer, and black covers on every other
+// monitor. It takes nothing that a screen locker needs: keys reach it by
+// the keyboard's focus, asked for as it first shows.
 class X11GameWindow final : public Surface {
 public:
     X11GameWindow(xcb_connection_t* connection, const ScreenFacts& facts, std::string title);
@@ -35,15 +37,16 @@ public:
     // The monitors have changed.
     void follow(const std::vector<Monitor>& monitors);
 
-    // The window is on the screen, or has the focus: the keyboard is taken
-    // for it, once the server grants it.
-    void take_keyboard();
-    bool keyboard_taken() const { return keyboard_ == Keyboard::Taken; }
-    // Reads the server's answer to the keyboard's grab, when it has come.
-    void check_keyboard();
+    // The window has shown for the first time: it asks for the focus.
+    void first_shown();
+    // A time the server stamped an event of the window's with.
+    void saw_time(xcb_timestamp_t time) { focus_.saw_time(time); }
+    // Whether a window of another program, above the game's, covers the
+    // whole of the game's monitor: a screen locker or a saver has come.
+    bool covered_by_another_program() const;
 
 private:
-    enum class Keyboard { Free, Asked, Taken };
+    void raise_over_covers();
 
     xcb_connection_t* connection_;
     const ScreenFacts& facts_;
@@ -51,11 +54,10 @@ private:
     Monitor monitor_;
     xcb_cursor_t cursor_;
     X11Covers covers_;
+    X11Focus focus_;
     xcb_window_t window_ = XCB_WINDOW_NONE;
     uint32_t background_ = 0;
     std::optional<X11Canvas> canvas_;
-    Keyboard keyboard_ = Keyboard::Free;
-    xcb_grab_keyboard_cookie_t grab_{};
     Rect size_;
     bool shown_ = false;
 };

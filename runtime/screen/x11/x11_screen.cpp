@@ -20,12 +20,14 @@ constexpr uint32_t kRandrMajor = 1;
 constexpr uint32_t kRandrMinor = 5;  // monitors
 constexpr std::string_view kDpiResource = "Xft.dpi:";
 
-constexpr std::array<const char*, 8> kAtomNames = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_STATE",
-    "_NET_WM_STATE_FULLSCREEN", "_MOTIF_WM_HINTS", "_NET_WM_PID", "_NET_WM_NAME", "UTF8_STRING"};
+constexpr std::array<const char*, 11> kAtomNames = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_STATE",
+    "_NET_WM_STATE_FULLSCREEN", "_MOTIF_WM_HINTS", "_NET_WM_PID", "_NET_WM_NAME", "UTF8_STRING", "_NET_ACTIVE_WINDOW",
+    "_NET_WM_USER_TIME", "_PELLAVIN_TIMESTAMP"};
 
 X11Atoms atoms_of(const std::array<xcb_atom_t, kAtomNames.size()>& values)
 {
-    return {values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7]};
+    return {values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7], values[8],
+        values[9], values[10]};
 }
 
 std::vector<Monitor> monitors_of(xcb_randr_get_monitors_reply_t* reply)

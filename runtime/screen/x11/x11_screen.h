@@ -30,6 +30,10 @@ struct X11Atoms {
     xcb_atom_t net_wm_pid = XCB_ATOM_NONE;
     xcb_atom_t net_wm_name = XCB_ATOM_NONE;
     xcb_atom_t utf8_string = XCB_ATOM_NONE;
+    xcb_atom_t net_active_window = XCB_ATOM_NONE;
+    xcb_atom_t net_wm_user_time = XCB_ATOM_NONE;
+    // A property of the game's own, changed only to learn the server's time.
+    xcb_atom_t timestamp = XCB_ATOM_NONE;
 };
 
 // What the server says about its screen, asked for all at once so that it

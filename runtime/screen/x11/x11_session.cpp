@@ -112,9 +112,32 @@ void X11Session::released(const xcb_button_release_event_t& event)
     if (area && inside(*area, event.event_x, event.event_y)) view_->click();
 }
 
+// A screen locker or a saver has come: it has taken the keyboard from the
+// game's windows (focus leaves them because of a grab), or covers the game
+// with a window of its own. The game gets out of its way.
+bool X11Session::another_program_came(const xcb_generic_event_t& event) const
+{
+    if (!game_) return false;  // a framework's window: the framework itself is the saver
+    const uint8_t type = event.response_type & 0x7F;
+    if (type == XCB_FOCUS_OUT) {
+        const auto& focus = reinterpret_cast<const xcb_focus_out_event_t&>(event);
+        return focus.mode == XCB_NOTIFY_MODE_GRAB && game_->owns(focus.event);
+    }
+    if (type == XCB_VISIBILITY_NOTIFY) {
+        const auto& visibility = reinterpret_cast<const xcb_visibility_notify_event_t&>(event);
+        return visibility.window == game_->window() && visibility.state == XCB_VISIBILITY_FULLY_OBSCURED
+            && game_->covered_by_another_program();
+    }
+    return false;
+}
+
 void X11Session::handle(const xcb_generic_event_t& event)
 {
     const uint8_t type = event.response_type & 0x7F;
+    if (another_program_came(event)) {
+        if (view_ != nullptr) view_->close();
+        return;
+    }
     if (keyboard_.handle(event) || sight_.handle(event, form_window())) return;
     const bool root_changed
         = type == XCB_CONFIGURE_NOTIFY && reinterpret_cast<const xcb_configure_notify_event_t&>(event).window == facts_.root;
@@ -136,13 +159,15 @@ void X11Session::handle(const xcb_generic_event_t& event)
         if (expose.count > 0 || view_ == nullptr) break;
         view_->expose(exposed_);
         exposed_.clear();
+        if (game_ && !first_frame_sent_) game_->first_shown();
         first_frame_sent_ = true;
-        if (game_) game_->take_keyboard();
         break;
     }
-    case XCB_FOCUS_IN:
-        if (game_) game_->take_keyboard();
+    case XCB_PROPERTY_NOTIFY: {
+        const auto& property = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+        if (game_ && property.window == game_->window()) game_->saw_time(property.time);
         break;
+    }
     case XCB_KEY_PRESS: {
         const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
         if (game_ && game_->owns(key.event) && view_ != nullptr) view_->key_down(keyboard_.key_down(key));
@@ -184,7 +209,6 @@ void X11Session::handle_queued()
 
 void X11Session::after_events()
 {
-    if (game_) game_->check_keyboard();
     if (view_ == nullptr) return;
     view_->set_seen(sight_.seen());
     view_->draw_moved();

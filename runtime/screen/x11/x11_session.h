@@ -49,6 +49,7 @@ public:
 private:
     X11Session(X11Connection& x11, ScreenFacts facts);
     void handle(const xcb_generic_event_t& event);
+    bool another_program_came(const xcb_generic_event_t& event) const;
     void handle_queued();
     void pressed(const xcb_button_press_event_t& event);
     void released(const xcb_button_release_event_t& event);
