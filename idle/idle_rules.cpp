@@ -204,7 +204,8 @@ void IdleRules::back_from_blank()
 void IdleRules::say_blanked_early()
 {
     const Milliseconds delay = *watching_;
-    if (early_blank_said_ == delay) return;
+    // A game the user started themselves (a Preview) was on: the blank came over it, not before it.
+    if (early_blank_said_ == delay || starter_.any_running()) return;
     source_.idle_time([this, delay](std::optional<Milliseconds> idle) {
         if (idle && *idle < kUsersOwnLock) return;
         early_blank_said_ = delay;

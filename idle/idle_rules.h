@@ -41,6 +41,8 @@ public:
     // Ends the game it started (never one it found running); its end comes
     // back as runner_ended().
     virtual void end() = 0;
+    // A game runs now, whoever started it (a Preview too).
+    virtual bool any_running() = 0;
 };
 
 // When the game comes on by itself. It is due once the session has had no

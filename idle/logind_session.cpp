@@ -38,6 +38,14 @@ int on_unlock(sd_bus_message*, void* data, sd_bus_error*)
     return 0;
 }
 
+// Before sleep (true) and after it (false).
+int on_prepare_for_sleep(sd_bus_message* signal, void* data, sd_bus_error*)
+{
+    int sleeping = 0;
+    if (sd_bus_message_read(signal, "b", &sleeping) >= 0 && sleeping) session_of(data).lock_asked(true);
+    return 0;
+}
+
 // LockedHint comes with its value, or as invalidated only.
 int on_properties_changed(sd_bus_message* signal, void* data, sd_bus_error*)
 {
@@ -75,6 +83,11 @@ LogindSession::LogindSession(const BusContext& context)
           kUnanswered, kNoSession)
 {
     if (!context_.bus()) return;
+    if (sd_bus_match_signal_async(context_.bus(), slots_.add(), kName, kManagerPath, kManager, "PrepareForSleep",
+            on_prepare_for_sleep, nullptr, this)
+        < 0) {
+        context_.say(std::string("cannot listen to ") + kName + " on the system bus: the lock before sleep is not known");
+    }
     get_session_.ask(
         [this](sd_bus_message* reply) {
             const char* path = nullptr;

@@ -11,7 +11,9 @@ namespace pellavin::idle {
 // The session as logind keeps it on the system bus: LockedHint, which
 // lockers set while the screen is locked, is the lock's state; Lock and
 // Unlock are only what logind asks of the session's locker (loginctl
-// lock-session), which may or may not come, and may or may not say so. The
+// lock-session), which may or may not come, and may or may not say so; as
+// the machine goes to sleep the lockers lock too (xss-lock,
+// xscreensaver-systemd), and PrepareForSleep comes as a Lock would. The
 // session is the one XDG_SESSION_ID names, else the one the watcher runs
 // in; without a system bus, logind or such a session there is nothing to
 // follow, and nothing is said.
@@ -23,7 +25,9 @@ public:
 
     // Runs when LockedHint turns true and when it turns false.
     std::function<void(bool locked)> on_locked;
-    // Runs at each Lock (true) and Unlock (false) logind sends.
+    // Runs at each Lock (true) and Unlock (false) logind sends, and as the
+    // machine is about to sleep (true): the lockers lock then, as they do
+    // at a Lock.
     std::function<void(bool lock)> on_lock_asked;
 
     // Called by the bus's handlers.

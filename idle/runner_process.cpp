@@ -67,6 +67,15 @@ RunnerProcess::~RunnerProcess()
     if (pidfd_ >= 0) ::close(pidfd_);
 }
 
+bool RunnerProcess::any_running()
+{
+    if (pidfd_ >= 0) return true;
+    const int pidfd = open_running_program(path_);
+    if (pidfd < 0) return false;
+    ::close(pidfd);
+    return true;
+}
+
 GameStarter::Result RunnerProcess::start()
 {
     pidfd_ = open_running_program(path_);

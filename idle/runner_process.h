@@ -19,6 +19,7 @@ public:
 
     Result start() override;
     void end() override;
+    bool any_running() override;
 
     // Readable once the watched runner has ended; -1 while none is watched.
     int fd() const { return pidfd_; }

@@ -146,7 +146,8 @@ TEST(DesktopNotice, ShowsOnceTheUserIsBackAndOnceASession)
 
 // logind on the test's own system bus: the session this process is in is
 // found by its process and starts locked; LockedHint is its state, and
-// Unlock and Lock only what logind asks of the locker.
+// Unlock and Lock only what logind asks of the locker, as is the sleep to
+// come (the lockers lock before it); the wake after it asks nothing.
 int get_session_by_pid(sd_bus_message* call, void*, sd_bus_error*)
 {
     return sd_bus_reply_method_return(call, "o", "/org/freedesktop/login1/session/_31");
@@ -172,6 +173,7 @@ TEST(LogindSession, TheSessionsLockIsFollowed)
     static constexpr sd_bus_vtable kManager[] = {
         SD_BUS_VTABLE_START(0),
         SD_BUS_METHOD("GetSessionByPID", "u", "o", get_session_by_pid, 0),
+        SD_BUS_SIGNAL("PrepareForSleep", "b", 0),
         SD_BUS_VTABLE_END,
     };
     static constexpr sd_bus_vtable kSession[] = {
@@ -205,7 +207,16 @@ TEST(LogindSession, TheSessionsLockIsFollowed)
         sd_bus_emit_properties_changed(logind.bus(), kPath, kInterface, "LockedHint", nullptr);
     });
     follow(4);
-    EXPECT_EQ(changes, (std::vector<std::string>{"locked", "unlock asked", "lock asked", "unlocked"}));
+    for (const int sleeping : {1, 0}) {
+        logind.on_thread([&logind, sleeping] {
+            sd_bus_emit_signal(logind.bus(), "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                "PrepareForSleep", "b", sleeping);
+        });
+    }
+    logind.on_thread([&] { sd_bus_emit_signal(logind.bus(), kPath, kInterface, "Unlock", ""); });
+    follow(6);
+    EXPECT_EQ(changes, (std::vector<std::string>{"locked", "unlock asked", "lock asked", "unlocked", "lock asked",
+                           "unlock asked"}));
     EXPECT_TRUE(watcher.said.empty()) << watcher.said[0];
 }
 

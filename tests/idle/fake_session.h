@@ -93,7 +93,10 @@ public:
     }
 
     void end() override { ended.push_back(clock_.now); }
+    bool any_running() override { return running_elsewhere; }
 
+    // A game that the fake did not start runs (a Preview).
+    bool running_elsewhere = false;
     std::vector<Result> outcomes;
     std::vector<Milliseconds> asked;
     std::vector<Milliseconds> ended;

@@ -188,7 +188,7 @@ using Blank = IdleRules::Blank;
 // end of the game the watcher ended, or logind asking for a lock or unlock.
 struct Step {
     int minute;
-    enum { BlankOn, BlankOff, Input, GameEnded, LockAsked, UnlockAsked } what;
+    enum { BlankOn, BlankOff, Input, GameEnded, LockAsked, UnlockAsked, PreviewRuns, PreviewEnded } what;
     Blank source = Blank::GnomeShell;
 };
 
@@ -229,6 +229,10 @@ TEST(IdleRules, TheDesktopsBlankOrLockComesBeforeAnyGame)
                 {6, Step::BlankOn, Blank::DisplayServer}, {7, Step::BlankOff, Blank::DisplayServer},
                 {7, Step::Input}},
             {17 * kMinute}, {}, 1},
+        {"a blank over a Preview before the delay: nothing said of the blank coming first",
+            {{2, Step::PreviewRuns}, {5, Step::BlankOn, Blank::DisplayServer},
+                {6, Step::BlankOff, Blank::DisplayServer}, {6, Step::PreviewEnded}, {7, Step::Input}},
+            {17 * kMinute}, {}, 0},
     };
     for (const Case& c : cases) {
         FakeWatcher watcher;
@@ -242,6 +246,8 @@ TEST(IdleRules, TheDesktopsBlankOrLockComesBeforeAnyGame)
             case Step::GameEnded: watcher.rules.runner_ended(); break;
             case Step::LockAsked: watcher.rules.lock_asked(); break;
             case Step::UnlockAsked: watcher.rules.unlock_asked(); break;
+            case Step::PreviewRuns: watcher.starter.running_elsewhere = true; break;
+            case Step::PreviewEnded: watcher.starter.running_elsewhere = false; break;
             }
         }
         watcher.source.advance_to(200 * kMinute);
