@@ -5,8 +5,9 @@
 
 #include "runtime/screen/x11/reply.h"
 
-#include <algorithm>
-#include <vector>
+#include <array>
+#include <set>
+#include <utility>
 
 namespace pellavin::screen {
 namespace {
@@ -16,12 +17,6 @@ namespace {
 constexpr uint32_t kWindowEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_BUTTON_PRESS
     | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE | XCB_EVENT_MASK_VISIBILITY_CHANGE
     | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
-
-bool contains(const Rect& outer, const Rect& inner)
-{
-    return outer.x <= inner.x && outer.y <= inner.y && outer.right() >= inner.right()
-        && outer.bottom() >= inner.bottom();
-}
 
 }  // namespace
 
@@ -107,9 +102,10 @@ void X11GameWindow::raise_over_covers()
 void X11GameWindow::first_shown() { focus_.ask_for(window_); }
 
 // The game's window is the root's child itself, or inside a frame that a
-// window manager made; above it in the root's stack may stand windows of
-// any program. Neither the game's own windows nor the server's (its screen
-// saver's) are another program's.
+// window manager made. The window on top at each corner of the game's
+// monitor and at its middle is the one that shows there: one window of
+// another program at all five covers it whole. Neither the game's own
+// windows nor the server's (its screen saver's) are another program's.
 bool X11GameWindow::covered_by_another_program() const
 {
     xcb_window_t top = window_;
@@ -119,36 +115,25 @@ bool X11GameWindow::covered_by_another_program() const
         if (tree->parent == facts_.root || tree->parent == XCB_WINDOW_NONE) break;
         top = tree->parent;
     }
-    Reply<xcb_query_tree_reply_t> stack(
-        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, facts_.root), nullptr));
-    if (!stack) return false;
-    const xcb_window_t* children = xcb_query_tree_children(stack.get());
-    const xcb_window_t* end = children + xcb_query_tree_children_length(stack.get());
+    const Rect& m = monitor_.geometry;
+    const std::array<std::pair<int, int>, 5> points
+        = {{{m.x, m.y}, {m.right() - 1, m.y}, {m.x, m.bottom() - 1}, {m.right() - 1, m.bottom() - 1},
+            {m.x + m.width / 2, m.y + m.height / 2}}};
+    std::array<xcb_translate_coordinates_cookie_t, points.size()> asked{};
+    for (size_t i = 0; i < points.size(); ++i) {
+        asked[i] = xcb_translate_coordinates(connection_, facts_.root, facts_.root,
+            static_cast<int16_t>(points[i].first), static_cast<int16_t>(points[i].second));
+    }
+    std::set<xcb_window_t> shown;
+    for (const auto& cookie : asked) {
+        Reply<xcb_translate_coordinates_reply_t> at(xcb_translate_coordinates_reply(connection_, cookie, nullptr));
+        shown.insert(at ? at->child : static_cast<xcb_window_t>(XCB_WINDOW_NONE));
+    }
     const xcb_setup_t* setup = xcb_get_setup(connection_);
-    const auto client_of = [setup](xcb_window_t window) { return window & ~setup->resource_id_mask; };
-    struct Above {
-        xcb_get_window_attributes_cookie_t attributes;
-        xcb_get_geometry_cookie_t geometry;
-    };
-    std::vector<Above> above;
-    for (const xcb_window_t* child = std::find(children, end, top); child != end; ++child) {
-        if (*child == top || client_of(*child) == setup->resource_id_base || client_of(*child) == 0) continue;
-        above.push_back({xcb_get_window_attributes(connection_, *child), xcb_get_geometry(connection_, *child)});
-    }
-    bool covered = false;
-    for (const Above& window : above) {
-        Reply<xcb_get_window_attributes_reply_t> attributes(
-            xcb_get_window_attributes_reply(connection_, window.attributes, nullptr));
-        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(connection_, window.geometry, nullptr));
-        if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE
-            || attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
-            continue;
-        }
-        const int border = 2 * geometry->border_width;
-        const Rect place{geometry->x, geometry->y, geometry->width + border, geometry->height + border};
-        covered = covered || contains(place, monitor_.geometry);
-    }
-    return covered;
+    const xcb_window_t over = *shown.begin();
+    const uint32_t client = over & ~setup->resource_id_mask;
+    return shown.size() == 1 && over != top && over != XCB_WINDOW_NONE && client != setup->resource_id_base
+        && client != 0;
 }
 
 }  // namespace pellavin::screen

@@ -1,0 +1,213 @@
+#!/bin/sh
+# The user's lock always wins: every screen locker locks the screen over a
+# game, one the idle watcher started and then a Preview, as the user or
+# xss-lock starts the locker (on the X server's screen saver, on logind's
+# Lock, before sleep). The lock is judged by the X server, not by the
+# locker's word: a probe's keyboard grab refused, the locker's window on top
+# (tests/e2e/tools/lock_probe) and the game gone. `lock.sh SCENARIO`.
+set -eu
+# The watcher's minute, short: its game comes seconds after the last input.
+E2E_IDLE_MINUTE=${E2E_LOCK_MINUTE:-3}
+. "$(dirname "$0")/idle_harness.sh"
+
+tools=$(dirname "$0")/tools
+
+# The lockers refuse root: they, the games and the watcher run as one
+# user (nobody, when we are root), let onto the X server, with a home of
+# their own.
+as_user() { $unprivileged env HOME="$e2e_tmp/home" "$@"; }
+
+# spawn_as_user LOG COMMAND...: in the background, its output in LOG; sets
+# SPAWNED.
+spawn_as_user() {
+  _log=$1
+  shift
+  $unprivileged env HOME="$e2e_tmp/home" "$@" >>"$_log" 2>&1 &
+  SPAWNED=$!
+  e2e_pids="$e2e_pids $SPAWNED"
+}
+
+setup() {
+  mkdir -p "$e2e_tmp/home"
+  [ -z "$unprivileged" ] || chown nobody "$e2e_tmp/home" "$XDG_RUNTIME_DIR"
+  xhost "+si:localuser:$(as_user id -un)" >/dev/null
+  dir=$(idle_dir "$1")
+}
+
+# start_logind: a system bus of the scenario's own with logind's stand-in,
+# the user's session on it; sets LOGIND.
+start_logind() {
+  printf '<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth><policy context="default">%s</policy></busconfig>\n' \
+    "$e2e_tmp/system_bus" '<allow user="*"/><allow send_destination="*"/><allow receive_sender="*"/><allow own="*"/>' \
+    >"$e2e_tmp/system_bus.conf"
+  dbus-daemon --config-file="$e2e_tmp/system_bus.conf" --nofork >/dev/null 2>&1 &
+  e2e_pids="$e2e_pids $!"
+  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$e2e_tmp/system_bus"
+  wait_until test -S "$e2e_tmp/system_bus" || { fail "the system bus did not start"; return 1; }
+  user=$(as_user id -un)
+  : >"$artifacts/logind.log"
+  /usr/bin/python3 "$tools/logind.py" --user "$user" --display "$DISPLAY" --type x11 --sleep 1 \
+    >"$artifacts/logind.log" 2>&1 &
+  LOGIND=$!
+  e2e_pids="$e2e_pids $LOGIND"
+  wait_until grep -q owner "$artifacts/logind.log" || { fail "logind's stand-in did not start"; return 1; }
+}
+
+# The game of the scenario's directory that runs now; sets GAME.
+the_game() { GAME=$(runners "$dir" | head -n 1); [ -n "$GAME" ]; }
+
+# game_plays: a game shows, and has the keyboard's focus: its keys are its
+# own. (A probe's grab would end it, as a locker's does.)
+game_plays() {
+  wait_until the_game || { fail "no game came"; return 1; }
+  game_has_focus() {
+    focus=$(xdotool getwindowfocus 2>/dev/null) && [ "$(xdotool getwindowpid "$focus" 2>/dev/null)" = "$GAME" ]
+  }
+  wait_until game_has_focus || { fail "the game does not have the keyboard's focus"; return 1; }
+}
+
+# watchers_game: the watcher starts a game a minute of its own after input
+# (at INPUT_AT).
+watchers_game() {
+  spawn_as_user "$artifacts/PellavinIdle.stderr" "$dir/PellavinIdle"
+  WATCHER=$SPAWNED
+  wait_until watching_settings || { fail "the watcher watches no settings"; return 1; }
+  mark
+  INPUT_AT=$MARK
+  game_plays
+}
+
+# preview_game: the game as the control panel's Preview starts it, at a
+# click on Preview (the input at INPUT_AT).
+preview_game() {
+  [ -z "${WATCHER:-}" ] || { kill "$WATCHER"; wait_gone "$WATCHER" || fail "the watcher did not end"; }
+  WATCHER=
+  mark
+  INPUT_AT=$MARK
+  spawn_as_user "$artifacts/PellavinRun.stderr" "$dir/PellavinRun"
+  game_plays
+}
+
+# locked_by NAME PROGRAM: the X server says PROGRAM has locked the screen:
+# its window on top and the game gone, seconds after the lock was asked for
+# (the mark), and a probe's keyboard grab refused (asked only then: granted,
+# it would end the game itself); its screenshot is NAME.
+locked_by() {
+  on_top() { "$E2E_TOOLS/lock_probe" | grep -q "^top [0-9]* $1"; }
+  wait_until on_top "$2" || { fail "$2 does not show on top: $("$E2E_TOOLS/lock_probe")"; return 1; }
+  lock_ms=$(($(now_ms) - MARK_FROM))
+  wait_gone "$GAME" || { fail "the game plays on under $2"; return 1; }
+  wait_until grep -q ended_at "$ENDS" || true
+  game_ms=$(($(awk '/ended_at/ { print $2 }' "$ENDS") - MARK_FROM))
+  expect "$2 holds the keyboard" "$("$E2E_TOOLS/lock_probe" --grab | head -n 1)" "keyboard taken"
+  png=$(shot "$1")
+  echo "ok: $2 on top within $lock_ms ms of the lock asked for; the game ended after $game_ms ms ($png)"
+}
+
+# lock_over WAY NAME PROGRAM: the locker comes the way asked, over the game
+# that plays; then it goes, as a typed password ends it.
+lock_over() {
+  watch_end "$GAME"
+  case $1 in
+  hand) marked spawn_as_user "$artifacts/locker.log" $locker ;;
+  saver) marked xset s activate ;;
+  logind) marked kill -USR2 "$LOGIND" ;;
+  timeout) MARK_FROM=$((INPUT_AT + xscreensaver_timeout * 1000)) MARK=$MARK_FROM ;;
+  command) marked as_user xscreensaver-command -lock >/dev/null ;;
+  sleep)
+    wait_until awake || { fail "the machine did not wake, or xss-lock took no new sleep lock"; return 1; }
+    marked kill -HUP "$LOGIND"
+    ;;
+  esac
+  locked_by "$2" "$3" || return 1
+  unlock "$3"
+}
+
+# awake: the machine has woken from its last sleep, and xss-lock holds its
+# sleep lock again.
+awake() {
+  log=$artifacts/logind.log
+  [ "$(grep -c 'PrepareForSleep (True' "$log")" -eq "$(grep -c 'PrepareForSleep (False' "$log")" ] &&
+    [ "$(grep -c 'Manager.Inhibit' "$log")" -gt "$(grep -c 'released sleep' "$log")" ]
+}
+
+# unlock PROGRAM: the locker (and what it started) ends; xscreensaver
+# starts again.
+unlock() {
+  if [ "$1" = xscreensaver ]; then
+    kill "$XSCREENSAVER"
+    wait_gone "$XSCREENSAVER" || fail "xscreensaver did not end"
+    start_xscreensaver "$xscreensaver_seconds"
+    return
+  fi
+  for pid in $(running "$(command -v "$1")"); do
+    kill $(cat /proc/"$pid"/task/*/children 2>/dev/null) "$pid" 2>/dev/null || true
+    wait_gone "$pid" || fail "$1 did not end"
+  done
+  xset s reset
+}
+
+# lock_both WAY PROGRAM: the locker over the watcher's game, then over a Preview.
+lock_both() {
+  watchers_game || return
+  lock_over "$1" "watchers_game" "$2" || return
+  preview_game || return
+  lock_over "$1" "preview" "$2"
+}
+
+i3lock_command="i3lock -n -c 2a5599"
+xsecurelock_command=xsecurelock
+
+# xss_lock LOCKER: xss-lock runs the locker on the X server's screen
+# saver, on logind's Lock and before sleep.
+xss_lock() {
+  start_logind || return 1
+  spawn_as_user "$artifacts/xss-lock.log" xss-lock --verbose -- $1
+  wait_until grep -q "Inhibit" "$artifacts/logind.log" || { fail "xss-lock took no sleep lock"; return 1; }
+}
+
+scenario_i3lock() {
+  setup i3lock
+  locker=$i3lock_command
+  lock_both hand i3lock
+}
+
+scenario_xsecurelock() {
+  setup xsecurelock
+  locker=$xsecurelock_command
+  lock_both hand xsecurelock
+}
+
+# xscreensaver 6, as the user starts it; it locks at once when it blanks:
+# after `xscreensaver_timeout` seconds without input, or when told to.
+xscreensaver_timeout=8
+start_xscreensaver() {
+  printf 'mode: blank\nlock: True\nlockTimeout: 0:00:00\ntimeout: 0:00:%02d\nsplash: False\nfade: False\nunfade: False\n' \
+    "$1" >"$e2e_tmp/home/.xscreensaver"
+  xscreensaver_seconds=$1
+  xscreensaver_gone() { ! as_user xscreensaver-command -version >/dev/null 2>&1; }
+  wait_until xscreensaver_gone || fail "the last xscreensaver's window stayed"
+  spawn_as_user "$artifacts/xscreensaver.log" xscreensaver -no-splash -verbose
+  XSCREENSAVER=$SPAWNED
+  xscreensaver_up() { as_user xscreensaver-command -version >/dev/null 2>&1; }
+  wait_until xscreensaver_up || fail "xscreensaver did not start"
+}
+
+scenario_xscreensaver_timeout() {
+  setup xscreensaver_timeout
+  start_xscreensaver "$xscreensaver_timeout"
+  lock_both timeout xscreensaver
+}
+
+scenario_xscreensaver_command() {
+  setup xscreensaver_command
+  start_xscreensaver 59
+  lock_both command xscreensaver
+}
+
+for way in saver logind sleep; do
+  eval "scenario_i3lock_$way() { setup i3lock_$way; xss_lock \"\$i3lock_command\" && lock_both $way i3lock; }"
+  eval "scenario_xsecurelock_$way() { setup xsecurelock_$way; xss_lock \"\$xsecurelock_command\" && lock_both $way xsecurelock; }"
+done
+
+run_scenario "$1"
