@@ -221,7 +221,11 @@ _gnome_overview_is() {
 # leaves it.
 _gnome_left_overview() {
   _gnome_overview_is false && return 0
-  as_desktop_user /usr/bin/python3 "$_desktop_tools/mutter_input.py" Escape >/dev/null 2>&1
+  if [ "${_gnome_session_type:-wayland}" = x11 ]; then
+    xdotool key Escape
+  else
+    as_desktop_user /usr/bin/python3 "$_desktop_tools/mutter_input.py" Escape >/dev/null 2>&1
+  fi
   return 1
 }
 

@@ -31,7 +31,12 @@
 #           wakes the password prompt, the password is taken, GNOME Shell
 #           lowers the shield; returns once GetActive says false.
 #           stop_gnome_session ends everything it started.
-# Settings: GNOME_SESSION_PLUGINS=all starts every settings daemon plugin
+# Settings: GNOME_SESSION_TYPE=x11: GNOME Shell on X11 instead (gnome-shell
+#           --x11, the window manager and compositor of a private Xvfb at
+#           1920x1080, as GNOME on Xorg runs); sets DISPLAY, not
+#           WAYLAND_DISPLAY, and leaves the overview with a key of its own
+#           (XTEST);
+#           GNOME_SESSION_PLUGINS=all starts every settings daemon plugin
 #           of a real login, not only the two (heavier: a dozen more
 #           processes); GNOME_SESSION_NAME names the Wayland socket and the
 #           runtime directory (pellavin-gnome-session).
@@ -64,7 +69,8 @@ start_gnome_session() {
   DESKTOP_BUS_PID=$SPAWNED
   _desktop_system_bus
   _gnome_session_wait 20 "the buses did not start" _gnome_buses_up || return 1
-  spawn_as_desktop_user /usr/bin/python3 "$_desktop_tools/logind.py" --id "$XDG_SESSION_ID" --type wayland \
+  _gnome_session_type=${GNOME_SESSION_TYPE:-wayland}
+  spawn_as_desktop_user /usr/bin/python3 "$_desktop_tools/logind.py" --id "$XDG_SESSION_ID" --type "$_gnome_session_type" \
     >"$_gnome_session_dir/logind.log" 2>&1
   LOGIN_MANAGER_PID=$SPAWNED
   spawn_as_desktop_user /usr/bin/python3 "$_desktop_tools/display_manager.py" \
@@ -80,16 +86,30 @@ start_gnome_session() {
   fi
   _desktop_turn
   _gnome_session_began=$(_gnome_session_now)
+  _gnome_display=
+  if [ "$_gnome_session_type" = x11 ]; then
+    # Xvfb takes the first free display number and says which on fd 3.
+    # shellcheck disable=SC2016
+    spawn_as_desktop_user sh -c 'exec Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$XDG_RUNTIME_DIR/display"' \
+      >>"$_gnome_session_dir/compositor.log" 2>&1
+    _gnome_xvfb_pid=$SPAWNED
+    _gnome_session_wait 60 "Xvfb did not start" test -s "$_gnome_session_dir/display" || { _desktop_turn_done; return 1; }
+    DISPLAY=:$(cat "$_gnome_session_dir/display")
+    export DISPLAY
+    _gnome_display=DISPLAY=$DISPLAY
+  fi
   # SHELL unset: with it, gnome-session starts itself again in a login shell.
   # shellcheck disable=SC2086
-  spawn_as_desktop_user env -u SHELL XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_DESKTOP=gnome \
-    DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" gnome-session --builtin --session=test \
-    $_gnome_session_autostart >>"$_gnome_session_dir/compositor.log" 2>&1
+  spawn_as_desktop_user env -u SHELL XDG_SESSION_TYPE="$_gnome_session_type" XDG_CURRENT_DESKTOP=GNOME \
+    XDG_SESSION_DESKTOP=gnome $_gnome_display DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" \
+    gnome-session --builtin --session=test $_gnome_session_autostart >>"$_gnome_session_dir/compositor.log" 2>&1
   SESSION_PID=$SPAWNED
   _gnome_session_wait 120 "GNOME Shell did not start in the session" _gnome_session_up ||
     { _desktop_turn_done; return 1; }
-  WAYLAND_DISPLAY=$_gnome_session_name
-  export WAYLAND_DISPLAY
+  if [ "$_gnome_session_type" = wayland ]; then
+    WAYLAND_DISPLAY=$_gnome_session_name
+    export WAYLAND_DISPLAY
+  fi
   _gnome_session_wait 60 "GNOME Shell stays in its overview" _gnome_left_overview || { _desktop_turn_done; return 1; }
   _gnome_session_wait 60 "nothing owns org.freedesktop.ScreenSaver" \
     _desktop_owned session org.freedesktop.ScreenSaver || { _desktop_turn_done; return 1; }
@@ -104,8 +124,9 @@ _gnome_session_files() {
   printf '[GNOME Session]\nName=Test session\nRequiredComponents=%s\n' \
     'org.gnome.Shell.Headless;org.gnome.SettingsDaemon.ScreensaverProxy;org.gnome.SettingsDaemon.Power;' \
     >"$_gnome_session_dir/.config/gnome-session/sessions/test.session"
-  printf '[Desktop Entry]\nType=Application\nName=GNOME Shell, headless\nExec=%s\n%s\n' \
-    "gnome-shell --headless --wayland --no-x11 --virtual-monitor 1920x1080 --wayland-display=$_gnome_session_name" \
+  _gnome_shell="gnome-shell --headless --wayland --no-x11 --virtual-monitor 1920x1080 --wayland-display=$_gnome_session_name"
+  [ "${GNOME_SESSION_TYPE:-wayland}" = wayland ] || _gnome_shell="gnome-shell --x11 --replace"
+  printf '[Desktop Entry]\nType=Application\nName=GNOME Shell, headless\nExec=%s\n%s\n' "$_gnome_shell" \
     'X-GNOME-Autostart-Phase=DisplayServer
 X-GNOME-Provides=windowmanager;panel
 X-GNOME-AutoRestart=false
@@ -164,7 +185,11 @@ _gnome_session_up() {
       kill -9 "$_pid"
     }
   done
-  _desktop_up "$_gnome_session_name" org.gnome.Shell.ScreenShield && _gnome_overview_is true
+  if [ "$_gnome_session_type" = wayland ]; then
+    _desktop_up "$_gnome_session_name" org.gnome.Shell.ScreenShield && _gnome_overview_is true
+  else
+    _desktop_owned session org.gnome.Shell.ScreenShield && _gnome_overview_is true
+  fi
 }
 
 # gnome_unlock: a character's key raises the prompt (Shift does not, and
@@ -178,7 +203,11 @@ gnome_unlock() {
   until _desktop_ask session org.gnome.Shell.ScreenShield /org/gnome/ScreenSaver org.gnome.ScreenSaver.GetActive |
     grep -q "boolean false"; do
     [ "$(date +%s)" -lt "$_deadline" ] || return 1
-    as_desktop_user /usr/bin/python3 "$_desktop_tools/mutter_input.py" x >/dev/null 2>&1
+    if [ "${_gnome_session_type:-wayland}" = x11 ]; then
+      xdotool key x
+    else
+      as_desktop_user /usr/bin/python3 "$_desktop_tools/mutter_input.py" x >/dev/null 2>&1
+    fi
     sleep 1
     kill -USR1 "$STAND_IN_PID"
     sleep 1
@@ -197,7 +226,8 @@ stop_gnome_session() {
   _deadline=$(($(date +%s) + 5))
   while [ -n "$(_gnome_session_processes)" ] && [ "$(date +%s)" -lt "$_deadline" ]; do sleep 0.1; done
   for _pid in $(_gnome_session_processes); do kill -9 "$_pid" 2>/dev/null || true; done
-  for _pid in ${SESSION_PID:-} ${STAND_IN_PID:-} ${LOGIN_MANAGER_PID:-} ${SYSTEM_BUS_PID:-} ${DESKTOP_BUS_PID:-}; do
+  for _pid in ${SESSION_PID:-} ${STAND_IN_PID:-} ${LOGIN_MANAGER_PID:-} ${SYSTEM_BUS_PID:-} ${DESKTOP_BUS_PID:-} \
+    ${_gnome_xvfb_pid:-}; do
     wait "$_pid" 2>/dev/null || true
   done
   SESSION_PID=
@@ -206,6 +236,7 @@ stop_gnome_session() {
   LOGIN_MANAGER_PID=
   SYSTEM_BUS_PID=
   DESKTOP_BUS_PID=
+  _gnome_xvfb_pid=
   unset DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY XDG_SESSION_ID
   rm -rf "$_gnome_session_dir"
   _gnome_session_dir=
