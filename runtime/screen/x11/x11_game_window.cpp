@@ -1,9 +1,8 @@
 #include "runtime/screen/x11/x11_game_window.h"
 
 #include "runtime/screen/shape_scene.h"
-#include "runtime/screen/x11/window_properties.h"
-
 #include "runtime/screen/x11/reply.h"
+#include "runtime/screen/x11/window_properties.h"
 
 #include <array>
 #include <set>
