@@ -10,23 +10,24 @@ set -eu
 E2E_IDLE_MINUTE=${E2E_KEYS_MINUTE:-3}
 . "$(dirname "$0")/idle_harness.sh"
 
-# start_window_manager NAME: the window manager, with its own defaults,
-# on a session bus of its own where it wants one; returns once it manages
-# the screen.
+# start_window_manager NAME: the window manager, with its own defaults, on
+# a session bus of the scenario's own (without the accessibility bus it
+# would start there); returns once it manages the screen.
 start_window_manager() {
   mkdir -p "$e2e_tmp/wm"
   printf 'font pango:monospace 8\n' >"$e2e_tmp/wm/i3.conf"
   case $1 in
   none) return 0 ;;
   openbox) set -- openbox --sm-disable ;;
-  xfwm4) set -- dbus-run-session xfwm4 --replace ;;
-  marco) set -- dbus-run-session marco --replace ;;
-  mutter) set -- dbus-run-session mutter --x11 --replace ;;
-  kwin) set -- dbus-run-session kwin_x11 --replace ;;
+  xfwm4) set -- xfwm4 --replace ;;
+  marco) set -- marco --replace ;;
+  mutter) set -- mutter --x11 --replace ;;
+  kwin) set -- kwin_x11 --replace ;;
   i3) set -- i3 -c "$e2e_tmp/wm/i3.conf" ;;
   esac
   command -v "$1" >/dev/null 2>&1 || { fail "$1 is missing (scripts/install-deps installs it)"; return 1; }
-  HOME=$e2e_tmp/wm XDG_CONFIG_HOME=$e2e_tmp/wm "$@" >"$artifacts/window_manager.log" 2>&1 &
+  start_session_bus || return 1
+  HOME=$e2e_tmp/wm XDG_CONFIG_HOME=$e2e_tmp/wm NO_AT_BRIDGE=1 GTK_A11Y=none "$@" >"$artifacts/window_manager.log" 2>&1 &
   e2e_pids="$e2e_pids $!"
   managed() { wmctrl -m >/dev/null 2>&1; }
   # mutter and KWin take a while to start on a busy machine.

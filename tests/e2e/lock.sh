@@ -168,11 +168,23 @@ unlock() {
     return
     ;;
   esac
+  # With all it started: xsecurelock's helpers would outlive it, and its
+  # placeholders of process groups take no SIGTERM.
   for pid in $(running "$(command -v "$1")"); do
-    kill $(cat /proc/"$pid"/task/*/children 2>/dev/null) "$pid" 2>/dev/null || true
-    wait_gone "$pid" || fail "$1 did not end"
+    family=$(descendants "$pid")
+    kill "$pid" 2>/dev/null || true
+    [ -z "$family" ] || kill -9 $family 2>/dev/null || true
+    for member in $family "$pid"; do wait_gone "$member" || fail "$1 did not end"; done
   done
   xset s reset
+}
+
+# descendants PID: the processes PID started, and theirs.
+descendants() {
+  for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do
+    echo "$child"
+    descendants "$child"
+  done
 }
 
 # lock_both WAY PROGRAM: the locker over the watcher's game, then over a Preview.

@@ -66,6 +66,7 @@ int main(int argc, char** argv)
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) {
         std::fprintf(stderr, "lock_probe: no X server\n");
+        xcb_disconnect(c);
         return 1;
     }
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
@@ -90,8 +91,9 @@ int main(int argc, char** argv)
     if (shown != XCB_WINDOW_NONE) {
         const uint32_t pid = pid_of(c, shown);
         std::printf("top %u %s\n", pid, pid ? name_of(pid).c_str() : "?");
-        return 0;
+    } else {
+        std::puts("top none");
     }
-    std::puts("top none");
+    xcb_disconnect(c);
     return 0;
 }
