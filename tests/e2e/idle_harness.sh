@@ -163,6 +163,23 @@ watch_in() {
 # watching_settings: the watcher has read its settings and watches them.
 watching_settings() { ls -l "/proc/$WATCHER/fd" 2>/dev/null | grep -q inotify; }
 
+# start_logind [ARGUMENT...]: a system bus of the scenario's own that any
+# user may use, with logind's stand-in on it; sets LOGIND.
+start_logind() {
+  printf '<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth><policy context="default">%s</policy></busconfig>\n' \
+    "$e2e_tmp/system_bus" '<allow user="*"/><allow send_destination="*"/><allow receive_sender="*"/><allow own="*"/>' \
+    >"$e2e_tmp/system_bus.conf"
+  dbus-daemon --config-file="$e2e_tmp/system_bus.conf" --nofork >/dev/null 2>&1 &
+  e2e_pids="$e2e_pids $!"
+  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$e2e_tmp/system_bus"
+  wait_until test -S "$e2e_tmp/system_bus" || { fail "the system bus did not start"; return 1; }
+  : >"$artifacts/logind.log"
+  /usr/bin/python3 "$(dirname "$0")/tools/logind.py" --get "$@" >"$artifacts/logind.log" 2>&1 &
+  LOGIND=$!
+  e2e_pids="$e2e_pids $LOGIND"
+  wait_until grep -q owner "$artifacts/logind.log" || { fail "logind's stand-in did not start"; return 1; }
+}
+
 # A session bus of the scenario's own, where the watcher offers its
 # org.freedesktop.ScreenSaver (or finds another program's).
 start_session_bus() {

@@ -36,25 +36,6 @@ setup() {
   dir=$(idle_dir "$1")
 }
 
-# start_logind: a system bus of the scenario's own with logind's stand-in,
-# the user's session on it; sets LOGIND.
-start_logind() {
-  printf '<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth><policy context="default">%s</policy></busconfig>\n' \
-    "$e2e_tmp/system_bus" '<allow user="*"/><allow send_destination="*"/><allow receive_sender="*"/><allow own="*"/>' \
-    >"$e2e_tmp/system_bus.conf"
-  dbus-daemon --config-file="$e2e_tmp/system_bus.conf" --nofork >/dev/null 2>&1 &
-  e2e_pids="$e2e_pids $!"
-  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$e2e_tmp/system_bus"
-  wait_until test -S "$e2e_tmp/system_bus" || { fail "the system bus did not start"; return 1; }
-  user=$(as_user id -un)
-  : >"$artifacts/logind.log"
-  /usr/bin/python3 "$tools/logind.py" --user "$user" --display "$DISPLAY" --type x11 --sleep 1 \
-    >"$artifacts/logind.log" 2>&1 &
-  LOGIND=$!
-  e2e_pids="$e2e_pids $LOGIND"
-  wait_until grep -q owner "$artifacts/logind.log" || { fail "logind's stand-in did not start"; return 1; }
-}
-
 # The game of the scenario's directory that runs now; sets GAME.
 the_game() { GAME=$(runners "$dir" | head -n 1); [ -n "$GAME" ]; }
 
@@ -201,7 +182,8 @@ xsecurelock_command=xsecurelock
 # xss_lock LOCKER: xss-lock runs the locker on the X server's screen
 # saver, on logind's Lock and before sleep.
 xss_lock() {
-  start_logind || return 1
+  user=$(as_user id -un)
+  start_logind --user "$user" --display "$DISPLAY" --type x11 --sleep 1 || return 1
   spawn_as_user "$artifacts/xss-lock.log" xss-lock --verbose -- $1
   wait_until grep -q "Inhibit" "$artifacts/logind.log" || { fail "xss-lock took no sleep lock"; return 1; }
 }

@@ -7,22 +7,6 @@ set -eu
 
 tools=$(dirname "$0")/tools
 
-# start_logind [ARGUMENT...]: a system bus of the scenario's own that any
-# user may use, with logind's stand-in on it; sets LOGIND.
-start_logind() {
-  printf '<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth><policy context="default">%s</policy></busconfig>\n' \
-    "$e2e_tmp/system_bus" '<allow user="*"/><allow send_destination="*"/><allow receive_sender="*"/><allow own="*"/>' \
-    >"$e2e_tmp/system_bus.conf"
-  dbus-daemon --config-file="$e2e_tmp/system_bus.conf" --nofork >/dev/null 2>&1 &
-  e2e_pids="$e2e_pids $!"
-  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$e2e_tmp/system_bus"
-  wait_until test -S "$e2e_tmp/system_bus" || { fail "the system bus did not start"; return 1; }
-  /usr/bin/python3 "$tools/logind.py" --get "$@" >"$artifacts/logind.log" 2>&1 &
-  LOGIND=$!
-  e2e_pids="$e2e_pids $LOGIND"
-  wait_until grep -q owner "$artifacts/logind.log" || { fail "logind's stand-in did not start"; return 1; }
-}
-
 # lock: logind asks the session's locker to lock (loginctl lock-session);
 # sets LOCKER, the i3lock that comes, once its window shows.
 lock() {
