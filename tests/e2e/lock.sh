@@ -124,14 +124,14 @@ awake() {
     [ "$(grep -c 'Manager.Inhibit' "$log")" -gt "$(grep -c 'released sleep' "$log")" ]
 }
 
-# unlock PROGRAM: the locker (and what it started) ends; xscreensaver
-# starts again.
+# unlock PROGRAM: the locker (and what it started) ends; a locker that
+# runs all along (DAEMON, started by RESTART) starts again.
 unlock() {
   case $1 in
-  xscreensaver)
-    kill "$XSCREENSAVER"
-    wait_gone "$XSCREENSAVER" || fail "xscreensaver did not end"
-    start_xscreensaver "$xscreensaver_seconds"
+  xscreensaver | mate-screensave)
+    kill "$DAEMON"
+    wait_gone "$DAEMON" || fail "$1 did not end"
+    $RESTART
     return
     ;;
   gnome-shell)
@@ -140,12 +140,6 @@ unlock() {
     ;;
   kscreenlocker_g)
     plasma_unlock || fail "Plasma did not unlock"
-    return
-    ;;
-  mate-screensave)
-    kill "$MATE_SCREENSAVER"
-    wait_gone "$MATE_SCREENSAVER" || fail "mate-screensaver did not end"
-    start_mate_screensaver
     return
     ;;
   esac
@@ -206,11 +200,11 @@ xscreensaver_timeout=8
 start_xscreensaver() {
   printf 'mode: blank\nlock: True\nlockTimeout: 0:00:00\ntimeout: 0:00:%02d\nsplash: False\nfade: False\nunfade: False\n' \
     "$1" >"$e2e_tmp/home/.xscreensaver"
-  xscreensaver_seconds=$1
+  RESTART="start_xscreensaver $1"
   xscreensaver_gone() { ! as_user xscreensaver-command -version >/dev/null 2>&1; }
   wait_until xscreensaver_gone || fail "the last xscreensaver's window stayed"
   spawn_as_user "$artifacts/xscreensaver.log" xscreensaver -no-splash -verbose
-  XSCREENSAVER=$SPAWNED
+  DAEMON=$SPAWNED
   xscreensaver_up() { as_user xscreensaver-command -version >/dev/null 2>&1; }
   wait_until xscreensaver_up || fail "xscreensaver did not start"
 }
@@ -230,7 +224,8 @@ scenario_xscreensaver_command() {
 # mate-screensaver, MATE's locker, on a session bus of the user's own.
 start_mate_screensaver() {
   spawn_as_user "$artifacts/mate-screensaver.log" mate-screensaver --no-daemon
-  MATE_SCREENSAVER=$SPAWNED
+  DAEMON=$SPAWNED
+  RESTART=start_mate_screensaver
   mate_up() { as_user mate-screensaver-command --query >/dev/null 2>&1; }
   wait_until mate_up || fail "mate-screensaver did not start"
 }

@@ -39,12 +39,12 @@ bool keyboard_taken(xcb_connection_t* c, xcb_window_t root)
 // The pid of the client that made `window`; 0 when the server cannot tell.
 uint32_t pid_of(xcb_connection_t* c, xcb_window_t window)
 {
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     Freed<xcb_res_query_client_ids_reply_t> ids{
-        xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr)};
+        xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &wanted), nullptr)};
     if (!ids) return 0;
     for (auto it = xcb_res_query_client_ids_ids_iterator(ids.reply); it.rem; xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && it.data->length == 4) {
+        if (it.data->length == 4) {  // the one kind of id asked for: a pid
             return *xcb_res_client_id_value_value(it.data);
         }
     }
