@@ -221,12 +221,18 @@ _gnome_overview_is() {
 # leaves it.
 _gnome_left_overview() {
   _gnome_overview_is false && return 0
-  if [ "${_gnome_session_type:-wayland}" = x11 ]; then
-    xdotool key Escape
-  else
-    as_desktop_user /usr/bin/python3 "$_desktop_tools/mutter_input.py" Escape >/dev/null 2>&1
-  fi
+  _gnome_key Escape
   return 1
+}
+
+# _gnome_key KEY: a key pressed and released, through GNOME Shell's remote
+# desktop interface on Wayland, with XTEST on X11.
+_gnome_key() {
+  if [ "${_gnome_session_type:-wayland}" = x11 ]; then
+    xdotool key "$1"
+  else
+    as_desktop_user /usr/bin/python3 "$_desktop_tools/mutter_input.py" "$1" >/dev/null 2>&1
+  fi
 }
 
 # gnome_shield on|off: returns once GNOME Shell says the shield is so, or

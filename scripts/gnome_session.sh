@@ -203,11 +203,7 @@ gnome_unlock() {
   until _desktop_ask session org.gnome.Shell.ScreenShield /org/gnome/ScreenSaver org.gnome.ScreenSaver.GetActive |
     grep -q "boolean false"; do
     [ "$(date +%s)" -lt "$_deadline" ] || return 1
-    if [ "${_gnome_session_type:-wayland}" = x11 ]; then
-      xdotool key x
-    else
-      as_desktop_user /usr/bin/python3 "$_desktop_tools/mutter_input.py" x >/dev/null 2>&1
-    fi
+    _gnome_key x
     sleep 1
     kill -USR1 "$STAND_IN_PID"
     sleep 1
@@ -238,6 +234,7 @@ stop_gnome_session() {
   DESKTOP_BUS_PID=
   _gnome_xvfb_pid=
   unset DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY XDG_SESSION_ID
+  [ "${_gnome_session_type:-wayland}" = wayland ] || unset DISPLAY
   rm -rf "$_gnome_session_dir"
   _gnome_session_dir=
 }
