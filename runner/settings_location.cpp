@@ -57,6 +57,14 @@ bool users_own(const std::string& directory, const std::string& beside)
     return runtime::open_to_others(beside).empty();
 }
 
+// Programs installed under /usr (by a package, or into /usr/local) are the
+// system's: nothing is written there at run time, not even by root, whose
+// settings are its own as every user's are.
+bool system_installation(const std::string& directory)
+{
+    return directory == "/usr" || directory.rfind("/usr/", 0) == 0;
+}
+
 }  // namespace
 
 void make_private_directories(const std::string& directory)
@@ -98,7 +106,7 @@ SettingsFile SettingsFile::locate(
 {
     const std::string directory = real_path(app_path);
     const std::string beside = settings_path(directory);
-    if (users_own(directory, beside)) return SettingsFile(beside, {});
+    if (!system_installation(directory) && users_own(directory, beside)) return SettingsFile(beside, {});
     std::vector<std::string> defaults;
     for (const std::string& system : config_dirs) defaults.push_back(system + kOwnDirectory + "/Settings.dat");
     defaults.push_back(beside);

@@ -24,7 +24,8 @@ void make_private_directories(const std::string& directory);
 //
 // The record lives beside the programs, in their real directory, when that
 // is the user's: they may write there (or the Settings.dat already there),
-// and no other user could replace what is there. Otherwise each user has a
+// and no other user could replace what is there; never under /usr, where
+// the system's programs stand. Otherwise each user has a
 // file of their own under their configuration directory; until they first
 // store one, an administrator's file stands in for it: the first of the
 // system's configuration directories that holds one, else the one beside

@@ -227,9 +227,14 @@ TEST(SettingsLocation, OnlyWhatNoOtherUserCouldReplaceIsTheUsers)
             EXPECT_EQ(fs::is_symlink(tree.at(node.path)), node.link_to != nullptr) << c.name << ": " << node.path;
         }
     }
-    // Root is a user like any other: a directory nobody owns is not root's.
+    // Root is a user like any other: a directory nobody owns is not root's,
+    // and programs installed under /usr, which root may write, are the
+    // system's: the record there is at most a default.
     const Tree tree({users});
     EXPECT_EQ(tree.relative(SettingsFile::locate(tree.at("programs"), tree.at("home/.config"), {}).path()), own);
+    const SettingsFile system_wide = SettingsFile::locate("/usr/lib", tree.at("home/.config"), {});
+    EXPECT_EQ(tree.relative(system_wide.path()), own);
+    EXPECT_EQ(system_wide.sources().back(), "/usr/lib/Settings.dat");
 }
 
 // A configuration directory named by a relative path, or not at all, is
