@@ -6,16 +6,22 @@ SANITIZE_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
+# Building and running need less than the tests: the tests' packages and
+# targets come only with the targets that run them.
+TESTING ?= OFF
+DEPS ?=
+test bench bench-idle: TESTING = ON
+test bench bench-idle: DEPS = --test
 
 .PHONY: all deps configure build sanitize-build fuzz-build run run-runner test package bench bench-idle clean
 
 all: build
 
 deps:
-	@./scripts/install-deps
+	@./scripts/install-deps $(DEPS)
 
 configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DBUILD_TESTING=$(TESTING) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
