@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the Debian package as `make package` does and checks it as a
-# distribution would: lintian finds no error and no warning; it holds the
+# distribution would: lintian finds no error and no warning, nor hardening
+# missing; it holds the
 # files of packaging/contents.txt and no others; its menu entry names the
 # installed panel; apt-get would install it on this machine; and dpkg
 # installs it into an empty root and removes it leaving nothing behind.
@@ -24,9 +25,11 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.lo
 deb=$(ls "$work"/out/*.deb)
 echo "built $(basename "$deb")"
 
-lintian "$deb" >"$work/lintian.log" 2>&1 || true
+lintian -I "$deb" >"$work/lintian.log" 2>&1 || true
 cat "$work/lintian.log"
 ! grep -q '^[EW]:' "$work/lintian.log" || fail "lintian reports errors or warnings"
+# Built as the distribution builds: its hardening, nothing less.
+! grep -q 'hardening-no-' "$work/lintian.log" || fail "the programs are built without the distribution's hardening"
 
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { $1 = $2 = $3 = $4 = $5 = ""; sub(/^ *\./, ""); print }' | sort >"$work/have"
 grep -v '^#' "$contents" | sort >"$work/want"
