@@ -15,46 +15,67 @@ std::string blanked_first_text(const std::string& after, const std::string& dela
         + "or give the desktop's blank and lock a later time in its settings.";
 }
 
+// Asks each keeper in turn, from `next` on, and starts the game once none holds it off.
+void before_start(std::list<DesktopInhibitors>& keepers, std::list<DesktopInhibitors>::iterator next,
+    IdleRules& rules)
+{
+    if (next == keepers.end()) return rules.idle();
+    next->before_start([&keepers, next, &rules] { before_start(keepers, std::next(next), rules); });
+}
+
 }  // namespace
 
 BusParts::BusParts(const BusContext& session_bus, const BusContext& system_bus, SessionIdleSource& idle,
     IdleRules& rules)
-    : gnome_holds_(session_bus, DesktopInhibitors::kGnomeSessionManager)
-    , plasma_holds_(session_bus, DesktopInhibitors::kPowerDevil)
+    : session_bus_(session_bus)
+    , hand_over_(session_bus, kSessionManagerHandOver)
     , service_(session_bus)
     , desktop_service_(session_bus)
-    , gnome_shell_(session_bus, DesktopScreenSaver::kGnomeShell)
-    , gnome_screensaver_(session_bus, DesktopScreenSaver::kGnomeScreenSaver)
-    , desktop_locker_(session_bus, DesktopScreenSaver::kFreedesktop, session_bus.connection.unique_name())
     , notice_(session_bus)
     , logind_(system_bus)
 {
-    // Who holds the game off: asked again before each game.
-    gnome_holds_.on_inhibited = [&rules](bool held) { rules.set_held(Holder::SessionManager, held); };
-    plasma_holds_.on_inhibited = [&rules](bool held) { rules.set_held(Holder::PowerManager, held); };
-    idle.on_idle = [this, &rules] {
-        gnome_holds_.before_start([this, &rules] { plasma_holds_.before_start([&rules] { rules.idle(); }); });
-    };
+    // Who holds the game off: the desktops' keepers, asked again before each game.
+    for (const DesktopInhibitors::Service* keeper : all_keepers()) {
+        const Holder holder = IdleRules::keeper(keepers_.size());
+        keepers_.emplace_back(session_bus, *keeper).on_inhibited = [&rules, holder](bool held) {
+            rules.set_held(holder, held);
+        };
+    }
+    idle.on_idle = [this, &rules] { before_start(keepers_, keepers_.begin(), rules); };
 
-    // The watcher's own org.freedesktop.ScreenSaver, where the desktop has none.
+    // The watcher's own org.freedesktop.ScreenSaver, where the desktop has
+    // none, its holds handed on to the session manager.
     service_.on_held = [&rules](bool held) { rules.set_held(Holder::ScreenSaver, held); };
+    service_.on_hold = [this](uint32_t cookie, const std::string& application, const std::string& why) {
+        hand_over_.hold(cookie, application, why);
+    };
+    service_.on_release = [this](uint32_t cookie) { hand_over_.release(cookie); };
     service_.game.shows = [&rules] { return rules.game_shows(); };
     service_.game.start = [&rules] { return rules.start_now(); };
     service_.game.end = [&rules] { rules.end_game(); };
     service_.game.user_active = [&rules] { rules.user_active(); };
     service_.game.idle_time = [&idle](auto answer) { idle.idle_time(std::move(answer)); };
     rules.on_game_shows = [this](bool shows) { service_.game_shows(shows); };
-    if (idle.screensaver_daemon()) desktop_service_.came("xscreensaver");
-    if (!desktop_service_.present()) service_.offer();
-    desktop_service_.on_came = [this] { service_.give_way(); };
-    idle.on_screensaver_daemon = [this] { desktop_service_.came("xscreensaver"); };
+    // The desktop's own, where it keeps the holds to itself: read off the calls.
+    calls_.on_held = [&rules](bool held) { rules.set_held(Holder::OtherScreenSaver, held); };
+    const Desktop& xscreensaver = desktop_named("xscreensaver");
+    if (idle.screensaver_daemon()) desktop_service_.came(xscreensaver);
+    if (desktop_service_.present()) follow_calls();
+    else service_.offer();
+    desktop_service_.on_came = [this] {
+        service_.give_way();
+        follow_calls();
+    };
+    idle.on_screensaver_daemon = [this, &xscreensaver] { desktop_service_.came(xscreensaver); };
 
     // Who says that the desktop has blanked or locked the screen.
     const auto blanks = [&rules](Blank source) { return [&rules, source](bool on) { rules.set_blanked(source, on); }; };
     idle.on_blanked = blanks(Blank::DisplayServer);
-    gnome_shell_.on_active = blanks(Blank::GnomeShell);
-    gnome_screensaver_.on_active = blanks(Blank::GnomeScreenSaver);
-    desktop_locker_.on_active = blanks(Blank::DesktopScreenSaver);
+    for (const DesktopScreenSaver::Names* locker : all_lockers()) {
+        const Blank source = IdleRules::locker(lockers_.size());
+        // The watcher's own org.freedesktop.ScreenSaver says nothing of the desktop.
+        lockers_.emplace_back(session_bus, *locker, session_bus.connection.unique_name()).on_active = blanks(source);
+    }
     logind_.on_locked = blanks(Blank::Logind);
     logind_.on_lock_asked = [&rules](bool lock) { lock ? rules.lock_asked() : rules.unlock_asked(); };
 
@@ -67,13 +88,13 @@ BusParts::BusParts(const BusContext& session_bus, const BusContext& system_bus, 
     };
 }
 
-void BusParts::forget_session_bus(IdleRules& rules)
+void BusParts::follow_calls()
 {
-    for (Blank source : {Blank::GnomeShell, Blank::GnomeScreenSaver, Blank::DesktopScreenSaver}) {
-        rules.set_blanked(source, false);
-    }
-    for (Holder holder : {Holder::ScreenSaver, Holder::SessionManager, Holder::PowerManager}) {
-        rules.set_held(holder, false);
+    if (!desktop_service_.desktop().holds_told_nobody || calls_.watching()) return;
+    const std::string problem = calls_.start();
+    if (!problem.empty()) {
+        session_bus_.say("cannot watch the calls to " + std::string(desktop_service_.which())
+            + "'s screensaver service (" + problem + "): the holds it keeps cannot hold the game off");
     }
 }
 

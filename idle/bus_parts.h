@@ -5,16 +5,21 @@
 #include "idle/desktop_notice.h"
 #include "idle/desktop_screensaver.h"
 #include "idle/desktop_service.h"
+#include "idle/hold_hand_over.h"
 #include "idle/idle_rules.h"
 #include "idle/idle_source.h"
 #include "idle/logind_session.h"
+#include "idle/screensaver_calls.h"
 #include "idle/screensaver_service.h"
+
+#include <list>
 
 namespace pellavin::idle {
 
-// The watcher's parts on the buses, each wired to the rules as it is made:
-// who holds the game off, who says that the desktop has blanked or locked
-// the screen, the screensaver name where it is the watcher's to serve, and
+// The watcher's parts on the buses, each wired to the rules as it is made,
+// for every row of the desktop table at once: who holds the game off, who
+// says that the desktop has blanked or locked the screen, the screensaver
+// name where it is the watcher's to serve (and its holds handed on), and
 // what the user is told.
 class BusParts {
 public:
@@ -22,18 +27,20 @@ public:
     BusParts(const BusParts&) = delete;
     BusParts& operator=(const BusParts&) = delete;
 
-    // What the parts on the session bus last said holds nothing off once
-    // that bus has gone.
-    static void forget_session_bus(IdleRules& rules);
+    // The holds read off the calls to another program's screensaver name,
+    // for the loop to wait on.
+    ScreenSaverCalls& calls() { return calls_; }
 
 private:
-    DesktopInhibitors gnome_holds_;
-    DesktopInhibitors plasma_holds_;
+    void follow_calls();
+
+    BusContext session_bus_;
+    std::list<DesktopInhibitors> keepers_;
+    HoldHandOver hand_over_;
     ScreenSaverService service_;
+    ScreenSaverCalls calls_;
     DesktopService desktop_service_;
-    DesktopScreenSaver gnome_shell_;
-    DesktopScreenSaver gnome_screensaver_;
-    DesktopScreenSaver desktop_locker_;
+    std::list<DesktopScreenSaver> lockers_;
     DesktopNotice notice_;
     LogindSession logind_;
 };

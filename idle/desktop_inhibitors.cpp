@@ -42,7 +42,10 @@ DesktopInhibitors::DesktopInhibitors(const BusContext& context, const Service& s
     owner_changed(name_owner(bus, service_.name));
 }
 
-int DesktopInhibitors::append_flags(sd_bus_message* call) const { return sd_bus_message_append(call, "u", service_.flags); }
+int DesktopInhibitors::append_flags(sd_bus_message* call) const
+{
+    return service_.flags ? sd_bus_message_append(call, "u", *service_.flags) : 0;
+}
 
 void DesktopInhibitors::before_start(std::function<void()> start)
 {
@@ -58,10 +61,10 @@ void DesktopInhibitors::before_start(std::function<void()> start)
         }
         if (!inhibited_) start();
     };
-    if (call_async(context_.bus(), question_of(service_), context_.timeout, answer, "u", service_.flags) < 0
-        && !inhibited_) {
-        start();
-    }
+    const BusMethod question = question_of(service_);
+    const int sent = service_.flags ? call_async(context_.bus(), question, context_.timeout, answer, "u", *service_.flags)
+                                    : call_async(context_.bus(), question, context_.timeout, answer, nullptr);
+    if (sent < 0 && !inhibited_) start();
 }
 
 void DesktopInhibitors::ask()

@@ -3,14 +3,15 @@
 #include "idle/bus_call.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace pellavin::idle {
 
 // Where a desktop keeps the holds of players and presentations (Inhibit,
 // directly, through the desktop portal, or through the desktop's own
-// org.freedesktop.ScreenSaver): GNOME's session manager and KDE Plasma's
-// PowerDevil. Where its service is on the session bus, the watcher asks
+// org.freedesktop.ScreenSaver): the keepers of the desktop table
+// (idle/desktops.h). Where its service is on the session bus, the watcher asks
 // whether anything holds the screen on when it starts, when the service
 // comes, whenever a hold is added or removed, and before each game. Every
 // question is sent without waiting: a service that does not answer is said
@@ -22,17 +23,10 @@ public:
         const char* name;
         const char* path;
         const char* interface;
-        const char* question;  // takes the flags, answers whether held
-        uint32_t flags;        // those of a hold on idleness, or on the screen
+        const char* question;  // answers whether anything holds the screen on
+        std::optional<uint32_t> flags;  // those of a hold on idleness, or on the screen, where it takes them
         const char* changed[2];  // the signals of a hold added or removed
     };
-    static constexpr Service kGnomeSessionManager{"org.gnome.SessionManager", "/org/gnome/SessionManager",
-        "org.gnome.SessionManager", "IsInhibited", 8, {"InhibitorAdded", "InhibitorRemoved"}};
-    // KWin and ksmserver hand each Inhibit on org.freedesktop.ScreenSaver
-    // to it as a hold on the screen's settings.
-    static constexpr Service kPowerDevil{"org.kde.Solid.PowerManagement.PolicyAgent",
-        "/org/kde/Solid/PowerManagement/PolicyAgent", "org.kde.Solid.PowerManagement.PolicyAgent", "HasInhibition", 4,
-        {"InhibitionsChanged", nullptr}};
 
     DesktopInhibitors(const BusContext& context, const Service& service);
     DesktopInhibitors(const DesktopInhibitors&) = delete;

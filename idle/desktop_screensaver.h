@@ -8,13 +8,12 @@
 namespace pellavin::idle {
 
 // A screen saver or locker of the desktop on the session bus, followed for
-// whether it has blanked or locked the screen: GNOME Shell's screen shield
-// (the org.gnome.ScreenSaver interface, under GNOME Shell's own name and
-// under org.gnome.ScreenSaver, a go-between started on demand), or another
-// program's org.freedesktop.ScreenSaver (KDE's, Xfce's, LXQt's lockers
-// announce themselves there). Asked
-// GetActive whenever a program takes the name, and told ActiveChanged from
-// then on. A name nobody owns is a screen that has not blanked.
+// whether it has blanked or locked the screen: one of the lockers of the
+// desktop table (idle/desktops.h), which all answer GetActive and say
+// ActiveChanged on an interface of their own. Asked GetActive whenever a
+// program takes the name (never starting one that is not there), and told
+// ActiveChanged from then on. A name nobody owns is a screen that has not
+// blanked.
 class DesktopScreenSaver {
 public:
     struct Names {
@@ -22,11 +21,6 @@ public:
         const char* path;
         const char* interface;
     };
-    static constexpr Names kGnomeShell{
-        "org.gnome.Shell.ScreenShield", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver"};
-    static constexpr Names kGnomeScreenSaver{"org.gnome.ScreenSaver", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver"};
-    static constexpr Names kFreedesktop{
-        "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver"};
 
     // The name owned by `self` (the watcher's own service) is not followed.
     DesktopScreenSaver(const BusContext& context, Names names, std::string self = "");

@@ -1,40 +1,43 @@
 #pragma once
 
 #include "idle/bus_call.h"
+#include "idle/desktops.h"
 
 #include <functional>
 #include <string>
 
 namespace pellavin::idle {
 
-// Whether the session's desktop brings its own org.freedesktop.ScreenSaver:
-// gnome-settings-daemon's gsd-screensaver-proxy on GNOME, ksmserver (X11)
-// or KWin (Wayland) on KDE Plasma, xscreensaver-systemd beside xscreensaver.
-// They ask for the name at their start and after each restart, and none of
-// them takes it from a program that has it, so the watcher must know such a
-// session before their service is there: from XDG_CURRENT_DESKTOP, from the
-// desktop's own names on the session bus (GNOME's proxy, KDE's session
-// manager, xscreensaver's), and from xscreensaver on the X server.
+// The session's desktop, and whether it brings its own
+// org.freedesktop.ScreenSaver (gsd-screensaver-proxy on GNOME, ksmserver or
+// KWin on KDE Plasma, csd-screensaver-proxy on Cinnamon, light-locker or
+// xscreensaver-systemd on Xfce, xscreensaver-systemd beside xscreensaver
+// anywhere). They ask for the name at their start and after each restart,
+// and some of them never take it from a program that has it, so the
+// watcher must know such a session before their service is there: from
+// XDG_CURRENT_DESKTOP, from a desktop's own names on the session bus, and
+// from xscreensaver on the X server.
 class DesktopService {
 public:
     explicit DesktopService(const BusContext& context);
     DesktopService(const DesktopService&) = delete;
     DesktopService& operator=(const DesktopService&) = delete;
 
-    bool present() const { return !which_.empty(); }
-    // Which desktop's, for messages.
-    const std::string& which() const { return which_; }
+    // The desktop's own programs serve the name.
+    bool present() const { return desktop_->serves_screensaver_name; }
+    const Desktop& desktop() const { return *desktop_; }
+    std::string which() const { return desktop_->which; }
     // Runs once, when one shows itself only after the watcher started.
     std::function<void()> on_came;
 
     // Called by the bus's handler, and by the watcher when xscreensaver
     // runs on the X server.
-    void came(const std::string& which);
+    void came(const Desktop& desktop);
 
 private:
     BusContext context_;
     BusSlots slots_;
-    std::string which_;
+    const Desktop* desktop_;
 };
 
 }  // namespace pellavin::idle

@@ -189,6 +189,14 @@ void IdleRules::set_blanked(Blank source, bool blanked)
     update(IdleSource::Count::FromNow);
 }
 
+void IdleRules::forget_session_bus()
+{
+    for (const Holder holder : std::set<Holder>(holders_)) set_held(holder, false);
+    for (const Blank source : std::set<Blank>(blanks_)) {
+        if (source >= Blank::Locker) set_blanked(source, false);
+    }
+}
+
 // The user is back once there has been input: a full delay after the first
 // input since the blank came (a key that woke the screen, a password typed
 // into the lock), or after the next one.

@@ -68,12 +68,17 @@ public:
     void settings_unreadable(const std::string& reason);
 
     // Who holds the game off: a program through the watcher's own
-    // org.freedesktop.ScreenSaver, or the desktop's keeper of such holds
-    // (GNOME's session manager, KDE's power manager). Any is enough, and the
-    // end of the last hold counts as input.
-    enum class Holder { ScreenSaver, SessionManager, PowerManager };
-    // Who says that the desktop has blanked or locked the screen.
-    enum class Blank { GnomeShell, GnomeScreenSaver, DesktopScreenSaver, Logind, DisplayServer };
+    // org.freedesktop.ScreenSaver or through another program's, or one of
+    // the desktops' keepers of such holds (holder(n): GNOME's session
+    // manager, KDE's power manager, ...). Any is enough, and the end of the
+    // last hold counts as input.
+    enum class Holder : uint8_t { ScreenSaver, OtherScreenSaver, Keeper };
+    static Holder keeper(size_t n) { return Holder(size_t(Holder::Keeper) + n); }
+    // Who says that the desktop has blanked or locked the screen: logind,
+    // the display server, or one of the desktops' lockers on the session
+    // bus (locker(n)).
+    enum class Blank : uint8_t { Logind, DisplayServer, Locker };
+    static Blank locker(size_t n) { return Blank(size_t(Blank::Locker) + n); }
 
     void idle();
     void runner_ended();
@@ -103,6 +108,10 @@ public:
     std::function<void(const std::string& after, const std::string& delay)> on_blanked_first;
     // The desktop's blank or lock has come (true), or gone (false).
     std::function<void(bool blanked)> on_blanked;
+
+    // The session bus has gone: what its programs last said (every hold,
+    // every locker's blank) holds nothing off any more.
+    void forget_session_bus();
 
     // "Enable Screensaver" read as off: the watcher has nothing to do.
     bool switched_off() const { return settings_ && !settings_->enabled; }

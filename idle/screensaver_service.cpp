@@ -140,6 +140,7 @@ int ScreenSaverService::inhibit(sd_bus_message* call, sd_bus_error* error)
     cookies_[cookie] = sender;
     ++caller.holds;
     set_holds(cookies_.size());
+    if (on_hold) on_hold(cookie, application, why);
     return sd_bus_reply_method_return(call, "u", cookie);
 }
 
@@ -171,6 +172,7 @@ void ScreenSaverService::release(uint32_t cookie)
     if (held == cookies_.end()) return;
     const auto caller = callers_.find(held->second);
     cookies_.erase(held);
+    if (on_release) on_release(cookie);
     if (caller != callers_.end() && --caller->second.holds == 0) {
         sd_bus_track_unref(caller->second.track);
         callers_.erase(caller);
@@ -182,7 +184,11 @@ void ScreenSaverService::caller_left(sd_bus_track* track)
 {
     for (auto caller = callers_.begin(); caller != callers_.end(); ++caller) {
         if (caller->second.track != track) continue;
-        std::erase_if(cookies_, [&](const auto& held) { return held.second == caller->first; });
+        std::erase_if(cookies_, [&](const auto& held) {
+            if (held.second != caller->first) return false;
+            if (on_release) on_release(held.first);
+            return true;
+        });
         sd_bus_track_unref(track);
         callers_.erase(caller);
         break;
@@ -253,6 +259,9 @@ void ScreenSaverService::name_lost()
 void ScreenSaverService::forget_callers()
 {
     for (auto& [name, caller] : callers_) sd_bus_track_unref(caller.track);
+    for (const auto& [cookie, caller] : cookies_) {
+        if (on_release) on_release(cookie);
+    }
     callers_.clear();
     cookies_.clear();
 }

@@ -53,6 +53,10 @@ public:
     Game game;
     // Runs when the first hold begins and when the last one ends.
     std::function<void(bool held)> on_held;
+    // Each hold as it begins, and as it ends (by UnInhibit, its caller
+    // leaving, or the name going to another program).
+    std::function<void(uint32_t cookie, const std::string& application, const std::string& why)> on_hold;
+    std::function<void(uint32_t cookie)> on_release;
 
     // The game has started or ended: ActiveChanged, while the name is ours.
     void game_shows(bool shows);

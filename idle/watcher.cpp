@@ -73,6 +73,7 @@ struct Watched {
     RunnerProcess& runner;
     BusConnection& session_bus;
     BusConnection& system_bus;
+    ScreenSaverCalls& calls;
     Timers& timers;
 };
 
@@ -87,9 +88,9 @@ Ending run_loop(Watched& watched, IdleRules& rules, const SettingsFile& settings
         watched.idle.flush();
         std::vector<pollfd> fds = {{watched.idle.fd(), watched.idle.events(), 0}, {watched.settings.fd(), POLLIN, 0},
             {watched.runner.fd(), POLLIN, 0}, {watched.session_bus.fd(), watched.session_bus.events(), 0},
-            {watched.system_bus.fd(), watched.system_bus.events(), 0}};
+            {watched.system_bus.fd(), watched.system_bus.events(), 0}, {watched.calls.fd(), watched.calls.events(), 0}};
         const int timeout = soonest({watched.idle.timeout_ms(), watched.session_bus.timeout_ms(),
-            watched.system_bus.timeout_ms(), watched.timers.timeout_ms()});
+            watched.system_bus.timeout_ms(), watched.calls.timeout_ms(), watched.timers.timeout_ms()});
         if (poll(fds.data(), fds.size(), timeout) < 0) {
             if (errno == EINTR) continue;
             say(std::string("waiting failed: ") + std::strerror(errno));
@@ -108,8 +109,9 @@ Ending run_loop(Watched& watched, IdleRules& rules, const SettingsFile& settings
         if (!watched.session_bus.process()) {
             say("the session bus has gone (" + watched.session_bus.problem()
                 + "): nothing on it holds the game off or says that the desktop has blanked");
-            BusParts::forget_session_bus(rules);
+            rules.forget_session_bus();
         }
+        if (!watched.calls.process()) say("watching the calls to the desktop's screensaver service has ended");
         if (!watched.system_bus.process()) rules.set_blanked(IdleRules::Blank::Logind, false);
         watched.timers.run_due();
         // Last: the session's own end, and whatever the buses' news made it send.
@@ -172,9 +174,9 @@ int run_watcher()
 
     BusConnection system_bus(BusConnection::Kind::System);
     const BusContext on_system_bus{system_bus, timers, say_once};
-    const BusParts parts(on_session_bus, on_system_bus, *session.idle, rules);
+    BusParts parts(on_session_bus, on_system_bus, *session.idle, rules);
 
-    Watched watched{*session.idle, settings, runner, session_bus, system_bus, timers};
+    Watched watched{*session.idle, settings, runner, session_bus, system_bus, parts.calls(), timers};
     const Ending ending = run_loop(watched, rules, settings_file);
     if (ending == Ending::SwitchedOff) say(kSwitchedOff);
     else if (ending == Ending::SessionEnded) say("the session has ended");

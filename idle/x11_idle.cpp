@@ -51,9 +51,7 @@ X11IdleSource::X11IdleSource()
     daemon_status_ = intern(connection_, kDaemonStatus);
     const uint32_t property_changes = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(connection_, root, XCB_CW_EVENT_MASK, &property_changes);
-    Reply<xcb_get_property_reply_t> status(xcb_get_property_reply(connection_,
-        xcb_get_property(connection_, 0, root, daemon_status_, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
-    screensaver_daemon_ = status && status->type != XCB_ATOM_NONE;
+    read_daemon_status();
 
     idle_alarm_.emplace(connection_, idle_counter_);
     input_alarm_.emplace(connection_, idle_counter_);
@@ -128,15 +126,28 @@ bool X11IdleSource::screensaver_suspended()
     return suspended;
 }
 
+// xscreensaver's status: its state first (the atom BLANK or LOCK while it
+// has blanked or locked the screen, 0 when not), then times and hacks.
+void X11IdleSource::read_daemon_status()
+{
+    Reply<xcb_get_property_reply_t> status(xcb_get_property_reply(connection_,
+        xcb_get_property(connection_, 0, x11_.screen()->root, daemon_status_, XCB_GET_PROPERTY_TYPE_ANY, 0, 1),
+        nullptr));
+    const bool there = status && status->type != XCB_ATOM_NONE;
+    screensaver_daemon_ = screensaver_daemon_ || there;
+    daemon_blanked_ = there && status->format == 32 && xcb_get_property_value_length(status.get()) >= 4
+        && *static_cast<const uint32_t*>(xcb_get_property_value(status.get())) != 0;
+}
+
 void X11IdleSource::handle(const xcb_generic_event_t& event)
 {
     if (blank_->handle(event)) return;
     if ((event.response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
         const auto& property = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-        if (property.atom == daemon_status_ && property.state == XCB_PROPERTY_NEW_VALUE && !screensaver_daemon_) {
-            screensaver_daemon_ = true;
-            if (on_screensaver_daemon) on_screensaver_daemon();
-        }
+        if (property.atom != daemon_status_) return;
+        const bool was_there = screensaver_daemon_;
+        read_daemon_status();
+        if (screensaver_daemon_ && !was_there && on_screensaver_daemon) on_screensaver_daemon();
         return;
     }
     if ((event.response_type & 0x7F) != alarm_notify_) return;
@@ -169,8 +180,9 @@ void X11IdleSource::flush()
     handle_queued();
     // Said here, once the events that changed it are all handled: the state
     // at the start too, once the watcher listens.
-    if (blank_->blanked() != blank_reported_) {
-        blank_reported_ = blank_->blanked();
+    const bool blanked = blank_->blanked() || daemon_blanked_;
+    if (blanked != blank_reported_) {
+        blank_reported_ = blanked;
         if (on_blanked) on_blanked(blank_reported_);
     }
     xcb_flush(connection_);

@@ -22,8 +22,8 @@ namespace pellavin::idle {
 // game off: the server tells its suspensions to no one, but it lists them
 // among the client's resources (X-Resource), and its release sets the idle
 // time back to zero, so a full delay passes after it. The server blanking
-// the screen itself (screen::X11Blank) is reported as on_blanked; xscreensaver
-// by the status it keeps on the root window.
+// the screen itself (screen::X11Blank) is reported as on_blanked, and so is
+// xscreensaver's blank or lock, by the status it keeps on the root window.
 class X11IdleSource final : public SessionIdleSource {
 public:
     // Connects to the X server that DISPLAY names; throws SessionError when
@@ -49,6 +49,7 @@ private:
 
     int64_t idle_now();
     bool screensaver_suspended();
+    void read_daemon_status();
     void handle(const xcb_generic_event_t& event);
     void handle_queued();
 
@@ -59,6 +60,7 @@ private:
     xcb_atom_t suspension_type_ = 0;  // none: this server cannot tell
     xcb_atom_t daemon_status_ = 0;    // xscreensaver's on the root window
     bool screensaver_daemon_ = false;
+    bool daemon_blanked_ = false;  // xscreensaver has blanked or locked the screen
     std::optional<screen::IdleAlarm> idle_alarm_;   // the delay reached
     std::optional<screen::IdleAlarm> input_alarm_;  // input came
     std::optional<screen::X11Blank> blank_;

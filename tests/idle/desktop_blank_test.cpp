@@ -1,5 +1,5 @@
 #include "idle/desktop_notice.h"
-#include "idle/desktop_screensaver.h"
+#include "idle/desktops.h"
 #include "idle/logind_session.h"
 #include "tests/idle/private_bus.h"
 
@@ -37,7 +37,7 @@ TEST(DesktopScreenSaver, ItsActiveStateIsFollowedWhoeverOwnsTheName)
         SD_BUS_SIGNAL("ActiveChanged", "b", 0),
         SD_BUS_VTABLE_END,
     };
-    const auto names = DesktopScreenSaver::kGnomeShell;
+    const auto names = lockers::kGnomeShell;
     std::vector<bool> changes;
     DesktopScreenSaver shell(watcher.context, names);
     shell.on_active = [&](bool active) { changes.push_back(active); };
@@ -58,8 +58,8 @@ TEST(DesktopScreenSaver, ItsActiveStateIsFollowedWhoeverOwnsTheName)
     EXPECT_TRUE(watcher.said.empty()) << watcher.said[0];
 
     // The watcher's own org.freedesktop.ScreenSaver is its own business.
-    ASSERT_GE(sd_bus_request_name(watcher.connection.get(), DesktopScreenSaver::kFreedesktop.name, 0), 0);
-    DesktopScreenSaver own(watcher.context, DesktopScreenSaver::kFreedesktop, watcher.connection.unique_name());
+    ASSERT_GE(sd_bus_request_name(watcher.connection.get(), lockers::kFreedesktop.name, 0), 0);
+    DesktopScreenSaver own(watcher.context, lockers::kFreedesktop, watcher.connection.unique_name());
     bool asked = false;
     own.on_active = [&](bool) { asked = true; };
     watcher.serve([] { return false; }, 200ms);
@@ -88,7 +88,7 @@ TEST(DesktopScreenSaver, AServiceWithNoSuchStateIsAskedOnceAndFollowedBySignals)
         SD_BUS_SIGNAL("ActiveChanged", "b", 0),
         SD_BUS_VTABLE_END,
     };
-    const auto names = DesktopScreenSaver::kFreedesktop;
+    const auto names = lockers::kFreedesktop;
     BusProgram proxy;
     proxy.serve(names.path, names.interface, kVtable, nullptr);
     proxy.own(names.name);

@@ -1,5 +1,5 @@
 #include "idle/gnome_idle.h"
-#include "idle/desktop_inhibitors.h"
+#include "idle/desktops.h"
 #include "tests/idle/private_bus.h"
 
 #include <gtest/gtest.h>
@@ -117,7 +117,7 @@ protected:
 
     std::unique_ptr<DesktopInhibitors> start_inhibitors()
     {
-        auto inhibitors = std::make_unique<DesktopInhibitors>(watcher_->context, DesktopInhibitors::kGnomeSessionManager);
+        auto inhibitors = std::make_unique<DesktopInhibitors>(watcher_->context, keepers::kSessionManager);
         inhibitors->on_inhibited = [this](bool inhibited) { changes_.push_back(inhibited); };
         return inhibitors;
     }

@@ -164,11 +164,11 @@ TEST(IdleRules, TheGameWaitsForEveryHolderAndComesAFullDelayAfterTheLast)
     using Holder = IdleRules::Holder;
     FakeWatcher watcher;
     watcher.rules.settings_read(record_with(10));
-    watcher.rules.set_held(Holder::SessionManager, true);
+    watcher.rules.set_held(Holder::Keeper, true);
     watcher.source.advance_to(20 * kMinute);
     watcher.rules.set_held(Holder::ScreenSaver, true);
-    watcher.rules.set_held(Holder::SessionManager, false);
-    watcher.rules.set_held(Holder::SessionManager, false);
+    watcher.rules.set_held(Holder::Keeper, false);
+    watcher.rules.set_held(Holder::Keeper, false);
     watcher.source.advance_to(40 * kMinute);
     watcher.rules.set_held(Holder::ScreenSaver, false);
     watcher.source.advance_to(kLongAfter);
@@ -189,7 +189,7 @@ using Blank = IdleRules::Blank;
 struct Step {
     int minute;
     enum { BlankOn, BlankOff, Input, GameEnded, LockAsked, UnlockAsked, PreviewRuns, PreviewEnded } what;
-    Blank source = Blank::GnomeShell;
+    Blank source = Blank::Locker;
 };
 
 // The desktop's blank or lock: no game behind it, the watcher's own game
@@ -258,7 +258,7 @@ TEST(IdleRules, TheDesktopsBlankOrLockComesBeforeAnyGame)
     FakeWatcher watcher;
     watcher.rules.settings_read(record_with(10));
     watcher.source.advance_to(5 * kMinute);
-    watcher.rules.set_blanked(Blank::GnomeShell, true);
+    watcher.rules.set_blanked(Blank::Locker, true);
     EXPECT_EQ(watcher.said, std::vector<std::string>{"the desktop blanked the screen after 5 minutes without input, "
                                                      "before the Time Delay of 10 minutes: the game shows only where "
                                                      "the desktop's own blank comes later than the Time Delay"});
@@ -275,11 +275,11 @@ TEST(IdleRules, OnlyTheWatchersOwnGameIsEndedOrStartedOnRequest)
     watcher.starter.outcomes = {{Outcome::AlreadyRunning, {}}};
     watcher.rules.settings_read(record_with(10));
     watcher.source.advance_to(10 * kMinute);
-    watcher.rules.set_blanked(Blank::DesktopScreenSaver, true);
+    watcher.rules.set_blanked(IdleRules::locker(1), true);
     EXPECT_FALSE(watcher.rules.start_now()) << "nothing starts behind the blank";
     EXPECT_TRUE(watcher.starter.ended.empty()) << "a Preview is the user's";
     watcher.rules.runner_ended();
-    watcher.rules.set_blanked(Blank::DesktopScreenSaver, false);
+    watcher.rules.set_blanked(IdleRules::locker(1), false);
 
     EXPECT_TRUE(watcher.rules.start_now());
     EXPECT_TRUE(watcher.rules.game_shows());
