@@ -90,7 +90,7 @@ BusParts::BusParts(const BusContext& session_bus, const BusContext& system_bus, 
 
 void BusParts::follow_calls()
 {
-    if (!desktop_service_.desktop().holds_told_nobody || calls_.watching()) return;
+    if (!desktop_service_.desktop().holds_told_nobody || calls_.started()) return;
     const std::string problem = calls_.start();
     if (!problem.empty()) {
         session_bus_.say("cannot watch the calls to " + std::string(desktop_service_.which())

@@ -75,6 +75,7 @@ void ScreenSaverCalls::stop()
 {
     if (bus_) sd_bus_flush_close_unref(bus_);
     bus_ = nullptr;
+    watching_ = false;
     inhibits_.clear();
     holds_.clear();
     set_holds();
@@ -127,6 +128,7 @@ void ScreenSaverCalls::seen(sd_bus_message* message)
         const char* self = nullptr;
         if (serial == asked_ && sd_bus_get_unique_name(bus_, &self) >= 0 && caller == text(self)) {
             if (type == SD_BUS_MESSAGE_METHOD_ERROR) stop();
+            else watching_ = true;
             return;
         }
         if (inhibits_.erase({caller, serial}) == 0) return;

@@ -33,7 +33,9 @@ public:
 
     // Begins watching, once; the reason it cannot (empty when it can).
     std::string start();
-    bool watching() const { return bus_ != nullptr; }
+    bool started() const { return bus_ != nullptr; }
+    // The bus has said yes: from now on no call is missed.
+    bool watching() const { return watching_; }
     // Runs when the first hold begins and when the last one ends.
     std::function<void(bool held)> on_held;
 
@@ -55,6 +57,7 @@ private:
 
     sd_bus* bus_ = nullptr;
     uint64_t asked_ = 0;  // the serial of the call that asked to watch
+    bool watching_ = false;
     std::set<Call> inhibits_;  // not yet answered
     std::set<Hold> holds_;
     bool held_ = false;

@@ -1,14 +1,19 @@
 #include "idle/desktop_service.h"
+#include "idle/hold_hand_over.h"
+#include "idle/screensaver_calls.h"
 #include "idle/screensaver_service.h"
 #include "tests/idle/private_bus.h"
 
 #include <gtest/gtest.h>
 #include <systemd/sd-bus.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <poll.h>
 #include <string>
 
 namespace pellavin::idle {
@@ -135,6 +140,135 @@ TEST_F(ScreenSaverServiceTest, OnlyTheConnectionThatGotACookieEndsItsHold)
     EXPECT_EQ(holds_, (std::vector<bool>{true, false})) << "the holds of a caller that left end";
 }
 
+// Another program's service that keeps its holds to itself, as
+// xscreensaver-systemd does: Inhibit answers a cookie (or refuses a
+// "refused" caller), UnInhibit takes it back; nobody is told.
+struct SilentKeeper {
+    static int inhibit(sd_bus_message* call, void*, sd_bus_error* error)
+    {
+        const char* application = nullptr;
+        const char* why = nullptr;
+        sd_bus_message_read(call, "ss", &application, &why);
+        if (std::string(application) == "refused") return sd_bus_error_set(error, SD_BUS_ERROR_ACCESS_DENIED, "no");
+        static uint32_t cookie = 100;
+        return sd_bus_reply_method_return(call, "u", ++cookie);
+    }
+    static int uninhibit(sd_bus_message* call, void*, sd_bus_error*) { return sd_bus_reply_method_return(call, ""); }
+    static constexpr sd_bus_vtable kVtable[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("Inhibit", "ss", "u", inhibit, 0),
+        SD_BUS_METHOD("UnInhibit", "u", "", uninhibit, 0),
+        SD_BUS_VTABLE_END,
+    };
+};
+
+// Read off the calls: a hold from the keeper's answer to the caller's own
+// UnInhibit, the caller leaving, or the name changing hands; a refused
+// Inhibit and another caller's UnInhibit of the same cookie hold nothing.
+TEST_F(ScreenSaverServiceTest, HoldsThatTheDesktopsServiceKeepsToItselfAreReadOffTheCalls)
+{
+    testing::BusProgram keeper;
+    keeper.serve("/ScreenSaver", kInterface, SilentKeeper::kVtable, nullptr);
+    keeper.own(kName);
+    ScreenSaverCalls calls;
+    std::vector<bool> held;
+    calls.on_held = [&](bool on) { held.push_back(on); };
+    ASSERT_EQ(calls.start(), "");
+    const auto read_calls = [&](size_t changes) {
+        for (int i = 0; i < 100 && (held.size() < changes || !calls.watching()); ++i) {
+            pollfd fd{calls.fd(), calls.events(), 0};
+            poll(&fd, 1, 20);
+            ASSERT_TRUE(calls.process());
+        }
+    };
+    read_calls(0);
+
+    Program player;
+    Program other;
+    EXPECT_EQ(other.call("/ScreenSaver", "Inhibit", "ss", "refused", "a film"), "org.freedesktop.DBus.Error.AccessDenied");
+    const uint32_t film = std::stoul(player.inhibit());
+    read_calls(1);
+    other.call("/ScreenSaver", "UnInhibit", "u", film);
+    player.call("/ScreenSaver", "UnInhibit", "u", film);
+    read_calls(2);
+    EXPECT_EQ(held, (std::vector<bool>{true, false}));
+
+    player.inhibit();
+    read_calls(3);
+    player.leave();
+    read_calls(4);
+    other.inhibit();
+    read_calls(5);
+    keeper.leave();
+    read_calls(6);
+    EXPECT_EQ(held, (std::vector<bool>{true, false, true, false, true, false}))
+        << "a caller's leaving and the keeper's end each end the holds";
+}
+
+// Where the watcher serves the name, each hold reaches the session manager
+// too, with the idle flag, and is let go there as it ends here.
+TEST_F(ScreenSaverServiceTest, EachHoldIsHandedOnToTheSessionManager)
+{
+    struct Manager {
+        std::mutex mutex;
+        std::vector<std::string> calls;
+        static int inhibit(sd_bus_message* call, void* data, sd_bus_error*)
+        {
+            const char* application = nullptr;
+            const char* why = nullptr;
+            uint32_t window = 0;
+            uint32_t flags = 0;
+            sd_bus_message_read(call, "susu", &application, &window, &why, &flags);
+            auto& self = *static_cast<Manager*>(data);
+            std::lock_guard lock(self.mutex);
+            self.calls.push_back(std::string("Inhibit ") + application + " " + why + " " + std::to_string(flags));
+            return sd_bus_reply_method_return(call, "u", uint32_t(self.calls.size()));
+        }
+        static int uninhibit(sd_bus_message* call, void* data, sd_bus_error*)
+        {
+            uint32_t cookie = 0;
+            sd_bus_message_read(call, "u", &cookie);
+            auto& self = *static_cast<Manager*>(data);
+            std::lock_guard lock(self.mutex);
+            self.calls.push_back("Uninhibit " + std::to_string(cookie));
+            return sd_bus_reply_method_return(call, "");
+        }
+        std::vector<std::string> seen()
+        {
+            std::lock_guard lock(mutex);
+            return calls;
+        }
+    } manager;
+    static constexpr sd_bus_vtable kVtable[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("Inhibit", "susu", "u", Manager::inhibit, 0),
+        SD_BUS_METHOD("Uninhibit", "u", "", Manager::uninhibit, 0),
+        SD_BUS_VTABLE_END,
+    };
+    testing::BusProgram session_manager;
+    session_manager.serve("/org/gnome/SessionManager", "org.gnome.SessionManager", kVtable, &manager);
+    session_manager.own("org.gnome.SessionManager");
+
+    HoldHandOver hand_over(watcher_->context, kSessionManagerHandOver);
+    auto service = start_service();
+    service->on_hold = [&](uint32_t cookie, const std::string& application, const std::string& why) {
+        hand_over.hold(cookie, application, why);
+    };
+    service->on_release = [&](uint32_t cookie) { hand_over.release(cookie); };
+    Program player;
+    Program slides;
+    while_serving([&] { return player.inhibit(); });
+    const std::string talk = while_serving([&] { return slides.call("/ScreenSaver", "Inhibit", "ss", "slides", "a talk"); });
+    serve_until([&] { return manager.seen().size() == 2; });
+    while_serving([&] { return slides.call("/ScreenSaver", "UnInhibit", "u", std::stoul(talk)); });
+    player.leave();
+    serve_until([&] { return manager.seen().size() == 4; });
+    auto seen = manager.seen();
+    std::sort(seen.begin() + 2, seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"Inhibit player a film 8", "Inhibit slides a talk 8", "Uninhibit 1",
+                        "Uninhibit 2"}));
+}
+
 // The game through the standard interface: GetActive, SetActive and its
 // ActiveChanged, the times, activity, and no lock.
 TEST_F(ScreenSaverServiceTest, TheGameIsAskedForAndToldThroughTheStandardInterface)
@@ -220,8 +354,14 @@ TEST_F(ScreenSaverServiceTest, TheWatcherNeverWaitsForTheNameAndLetsTheDesktopHa
     EXPECT_EQ(desktop.which(), "GNOME");
     EXPECT_EQ(holds_, (std::vector<bool>{true, false, true, false}));
 
-    setenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME", 1);
-    EXPECT_TRUE(DesktopService(watcher_->context).present()) << "known before its service is there";
+    // Known before its service is there, whatever starts first.
+    const std::pair<const char*, bool> sessions[] = {{"ubuntu:GNOME", true}, {"KDE", true}, {"X-Cinnamon", true},
+        {"XFCE", true}, {"LXQt", true}, {"MATE", false}, {"i3", false}};
+    for (const auto& [names, serves] : sessions) {
+        setenv("XDG_CURRENT_DESKTOP", names, 1);
+        EXPECT_EQ(DesktopService(watcher_->context).present(), serves) << names;
+    }
+    unsetenv("XDG_CURRENT_DESKTOP");
 }
 
 }  // namespace
