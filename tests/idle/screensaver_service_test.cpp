@@ -355,6 +355,8 @@ TEST_F(ScreenSaverServiceTest, TheWatcherNeverWaitsForTheNameAndLetsTheDesktopHa
     EXPECT_EQ(holds_, (std::vector<bool>{true, false, true, false}));
 
     // Known before its service is there, whatever starts first.
+    proxy.leave();
+    serve_until([&] { return name_owner(player.bus(), "org.gnome.SettingsDaemon.ScreensaverProxy").empty(); });
     const std::pair<const char*, bool> sessions[] = {{"ubuntu:GNOME", true}, {"KDE", true}, {"X-Cinnamon", true},
         {"XFCE", true}, {"LXQt", true}, {"MATE", false}, {"i3", false}};
     for (const auto& [names, serves] : sessions) {
