@@ -154,6 +154,7 @@ bool IdleRules::start()
 
 void IdleRules::runner_ended()
 {
+    if (started_) own_game_ended_at_ = now_();
     set_running(false, false);
     update(IdleSource::Count::FromNow);
 }
@@ -214,6 +215,9 @@ void IdleRules::say_blanked_early()
     const Milliseconds delay = *watching_;
     // A game the user started themselves (a Preview) was on: the blank came over it, not before it.
     if (early_blank_said_ == delay || starter_.any_running()) return;
+    // Nor a locker that ended the watcher's game by taking the keyboard a
+    // moment before it said it had blanked.
+    if (own_game_ended_at_ && now_() - *own_game_ended_at_ < kUsersOwnLock) return;
     source_.idle_time([this, delay](std::optional<Milliseconds> idle) {
         if (idle && *idle < kUsersOwnLock) return;
         early_blank_said_ = delay;

@@ -143,6 +143,7 @@ private:
     std::optional<int16_t> negative_said_;
     std::optional<Milliseconds> early_blank_said_;  // for this delay
     std::optional<Milliseconds> lock_asked_at_;     // the user not back since
+    std::optional<Milliseconds> own_game_ended_at_;
 };
 
 }  // namespace pellavin::idle

@@ -1,0 +1,198 @@
+#!/bin/sh
+# The idle watcher in the other desktops Debian ships, each a whole session
+# as a login starts it (scripts/x11_sessions.sh), the watcher among its
+# autostart programs, with a web browser playing a film:
+#   - org.freedesktop.ScreenSaver stays the desktop's (MATE has none: there
+#     the watcher serves it), also after the desktop's service restarts
+#     with the watcher already there;
+#   - while the browser plays, no game, and the desktop's own blank is kept
+#     off too; a game a delay after it stops;
+#   - the desktop's own lock comes over that game and ends it, and no game
+#     comes while the screen stays locked.
+# `sessions.sh DESKTOP [firefox|chromium]`. The minute is short
+# (E2E_DESKTOP_MINUTE seconds): real minutes prove nothing more here.
+set -eu
+E2E_IDLE_MINUTE=${E2E_DESKTOP_MINUTE:-15}
+. "$(dirname "$0")/idle_harness.sh"
+. "$(dirname "$0")/../../scripts/x11_sessions.sh"
+
+tools=$(dirname "$0")/tools
+browser=${2:-firefox}
+# The desktop's own blank and lock: after the watcher's game would come,
+# before the test has looked long enough for one held off.
+desktop_idle=$((minute + 12))
+
+stop_desktop() { stop_x11_desktop; }
+
+bus() { as_desktop_user dbus-send --session --print-reply=literal --reply-timeout=3000 "$@" 2>/dev/null; }
+
+# owners NAME: the pids of the name's owner and of those queued for it.
+owners() {
+  for name in $(bus --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.ListQueuedOwners \
+    string:"$1" | grep -o ':[0-9.]*'); do
+    bus --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID \
+      string:"$name" | awk '{ print $2 }'
+  done | sort | tr '\n' ' '
+}
+
+# program_pid NAME: the one process of the session so named.
+program_pid() {
+  for _pid in $(grep -l -s -F "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" /proc/[0-9]*/environ | cut -d/ -f3); do
+    [ "$(cat "/proc/$_pid/comm" 2>/dev/null)" != "$1" ] || { echo "$_pid"; return 0; }
+  done
+  return 1
+}
+
+# The program that serves org.freedesktop.ScreenSaver in this desktop.
+service_program() {
+  case $1 in
+  cinnamon) echo csd-screensaver ;;
+  mate) echo PellavinIdle ;;
+  *) echo xscreensaver-sy ;;
+  esac
+}
+
+expect_name_served_by() {
+  for_up_to 20 test -n "$(owners org.freedesktop.ScreenSaver)" || true
+  expect "org.freedesktop.ScreenSaver's owner and those queued for it $2" "$(owners org.freedesktop.ScreenSaver)" \
+    "$(program_pid "$1") "
+}
+
+# The desktop's service again, the watcher there first: cinnamon-session
+# starts its proxy again by itself; xscreensaver-systemd as xscreensaver
+# starts it.
+restart_service() {
+  kill "$(program_pid "$(service_program "$1")")"
+  [ "$1" = cinnamon ] || spawn_as_session_user /usr/libexec/xscreensaver/xscreensaver-systemd --verbose \
+    >>"$XDG_RUNTIME_DIR/session.log" 2>&1
+  sleep 2
+}
+
+for_up_to() {
+  _until=$(($(now_ms) + $1 * 1000))
+  shift
+  until "$@"; do
+    [ "$(now_ms)" -lt "$_until" ] || return 1
+    sleep 0.3
+  done
+}
+
+# The film, once for every scenario: with a sound track, as a <video>
+# without one takes no hold.
+film() {
+  _films=${E2E_ARTIFACTS:-$e2e_tmp}/film
+  mkdir -p "$_films"
+  (
+    flock 8
+    [ -s "$_films/pv.webm" ] || ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=320x180:rate=25 \
+      -f lavfi -i sine=frequency=440:sample_rate=48000 -t 20 -c:v libvpx -deadline realtime -cpu-used 8 -b:v 200k \
+      -c:a libopus -shortest -f webm "$_films/pv.webm.part" && mv "$_films/pv.webm.part" "$_films/pv.webm"
+  ) 8>"$_films/lock"
+  cp "$_films/pv.webm" "$XDG_RUNTIME_DIR/pv.webm"
+  echo '<video src="pv.webm" autoplay loop muted style="width:100vw;height:100vh"></video>' >"$XDG_RUNTIME_DIR/pv.html"
+  chmod 644 "$XDG_RUNTIME_DIR/pv.webm" "$XDG_RUNTIME_DIR/pv.html"
+}
+
+play() {
+  film
+  _profile=$XDG_RUNTIME_DIR/browser
+  mkdir -p "$_profile"
+  case $browser in
+  firefox)
+    for pref in 'media.autoplay.default", 0' 'media.autoplay.blocking_policy", 0' \
+      'media.block-autoplay-until-in-foreground", false' 'browser.shell.checkDefaultBrowser", false' \
+      'datareporting.policy.dataSubmissionEnabled", false' 'toolkit.telemetry.reportingpolicy.firstRun", false' \
+      'browser.aboutwelcome.enabled", false'; do
+      echo "user_pref(\"$pref);"
+    done >"$_profile/user.js"
+    [ "$(id -u)" -ne 0 ] || chown -R nobody:nogroup "$_profile"
+    spawn_as_session_user firefox-esr --no-remote --profile "$_profile" --kiosk "file://$XDG_RUNTIME_DIR/pv.html"
+    ;;
+  chromium)
+    [ "$(id -u)" -ne 0 ] || chown -R nobody:nogroup "$_profile"
+    spawn_as_session_user chromium --user-data-dir="$_profile" --no-first-run --no-default-browser-check \
+      --autoplay-policy=no-user-gesture-required --disable-gpu --kiosk "file://$XDG_RUNTIME_DIR/pv.html"
+    ;;
+  esac >"$artifacts/$browser.log" 2>&1
+  PLAYER=$SPAWNED
+  e2e_pids="$e2e_pids $PLAYER"
+}
+
+# Where the player's hold lands in this desktop, and that it is there.
+player_holds() {
+  case $1 in
+  cinnamon | mate)
+    bus --dest=org.gnome.SessionManager /org/gnome/SessionManager org.gnome.SessionManager.IsInhibited uint32:8 |
+      grep -q true
+    ;;
+  *) grep -q "inhibited by \"$browser" "$XDG_RUNTIME_DIR/session.log" ;;
+  esac
+}
+
+player_let_go() {
+  case $1 in
+  cinnamon | mate) ! player_holds "$1" ;;
+  *) grep -q "uninhibited by \"$browser\|inhibitor.*vanished\|no longer inhibited" "$XDG_RUNTIME_DIR/session.log" ;;
+  esac
+}
+
+stop_player() {
+  kill "$PLAYER" 2>/dev/null || true
+  # The browser's helpers go with it, or with the next look.
+  for_up_to 10 gone "$PLAYER" || kill -9 "$PLAYER" 2>/dev/null || true
+}
+
+scenario() {
+  desktop=$1
+  _command=$browser
+  [ "$browser" != firefox ] || _command=firefox-esr
+  command -v "$_command" >/dev/null 2>&1 || skip "no $_command (scripts/install-deps --test installs it)"
+  x11_desktop_prepare "$desktop" "$tools" || { fail "the frame for $desktop did not start"; return; }
+  dir=$(idle_dir "$desktop")
+  autostart pellavin-idle "$dir/PellavinIdle"
+  start_x11_desktop "$desktop_idle" || { fail "$desktop did not start: $(tail -n 20 "$XDG_RUNTIME_DIR/session.log")"; return; }
+  echo "$desktop up in $X11_DESKTOP_START_SECONDS s"
+  for_up_to 30 program_pid PellavinIdle >/dev/null || { fail "the session did not start the watcher"; return; }
+  WATCHER=$(program_pid PellavinIdle)
+  expect_name_served_by "$(service_program "$desktop")" "with the watcher started second"
+  if [ "$desktop" != mate ]; then
+    restart_service "$desktop"
+    expect_name_served_by "$(service_program "$desktop")" "after the desktop's service came again, the watcher first"
+  fi
+
+  play
+  for_up_to 60 player_holds "$desktop" || { fail "$browser's hold did not reach the desktop: $(tail -n 5 "$artifacts/$browser.log")"; return; }
+  echo "ok: $browser holds the screen on"
+  mark
+  no_game_until "$dir" "$past_due" || return
+  ! desktop_locked || fail "the desktop blanked over the film"
+  import -window root "$artifacts/film.png"
+  marked stop_player
+  for_up_to 20 player_let_go "$desktop" || fail "$browser's hold outlived it"
+  game_a_delay_after_mark "$dir" || return
+  import -window root "$artifacts/game.png"
+
+  # The desktop's own blank and lock come over the game: MATE's whole
+  # minute is asked for by its own command instead.
+  watch_end "$GAME"
+  if [ "$desktop" = mate ]; then marked desktop_lock; else
+    for_up_to $((desktop_idle + 20)) desktop_locked || { fail "the desktop did not lock"; return; }
+    MARK=$(now_ms)
+    MARK_FROM=$((MARK - 1000))
+  fi
+  for_up_to 20 desktop_locked || fail "the desktop's locker does not say it locked"
+  wait_gone "$GAME" || fail "the lock did not end the game"
+  import -window root "$artifacts/locked.png"
+  mark
+  no_game_until "$dir" "$past_due" || return
+  desktop_locked || fail "the screen was unlocked on its own"
+  grep '^PellavinIdle' "$XDG_RUNTIME_DIR/session.log" || true
+  cp "$XDG_RUNTIME_DIR/session.log" "$artifacts/session.log"
+}
+
+scenario_cinnamon() { scenario cinnamon; }
+scenario_mate() { scenario mate; }
+scenario_xfce() { scenario xfce; }
+scenario_lxqt() { scenario lxqt; }
+
+run_scenario "$1"
