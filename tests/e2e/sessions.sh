@@ -1,7 +1,8 @@
 #!/bin/sh
-# The idle watcher in the other desktops Debian ships, each a whole session
-# as a login starts it (scripts/x11_sessions.sh), the watcher among its
-# autostart programs, with a web browser playing a film:
+# The idle watcher in each desktop Debian ships, a whole X11 session as a
+# login starts it (Cinnamon, MATE, Xfce and LXQt: scripts/x11_sessions.sh;
+# GNOME: scripts/gnome_session.sh; KDE Plasma: scripts/plasma.sh), the
+# watcher as its autostart programs start, with a web browser playing a film:
 #   - org.freedesktop.ScreenSaver stays the desktop's (MATE has none: there
 #     the watcher serves it), also after the desktop's service restarts
 #     with the watcher already there;
@@ -13,9 +14,11 @@
 # with Chromium. The minute is short (E2E_DESKTOP_MINUTE seconds): real
 # minutes prove nothing more here.
 set -eu
-E2E_IDLE_MINUTE=${E2E_DESKTOP_MINUTE:-15}
+E2E_IDLE_MINUTE=${E2E_DESKTOP_MINUTE:-10}
 . "$(dirname "$0")/idle_harness.sh"
 . "$(dirname "$0")/../../scripts/x11_sessions.sh"
+. "$(dirname "$0")/../../scripts/gnome_session.sh"
+. "$(dirname "$0")/../../scripts/plasma.sh"
 
 tools=$(dirname "$0")/tools
 case $1 in
@@ -31,8 +34,59 @@ xfce* | lxqt*) desktop_idle=60 ;;
 esac
 
 stop_desktop() {
-  [ -z "${XDG_RUNTIME_DIR:-}" ] || cp "$XDG_RUNTIME_DIR/session.log" "$artifacts/" 2>/dev/null || true
-  stop_x11_desktop
+  [ -z "${XDG_RUNTIME_DIR:-}" ] || cp "$XDG_RUNTIME_DIR/session.log" "$XDG_RUNTIME_DIR/compositor.log" "$artifacts/" \
+    2>/dev/null || true
+  case ${desktop:-} in
+  gnome) stop_gnome_session ;;
+  kde) stop_plasma ;;
+  *) stop_x11_desktop ;;
+  esac
+}
+
+# begin DESKTOP: the session, and the watcher in it as the session starts
+# its autostart programs.
+begin() {
+  case $1 in
+  gnome)
+    GNOME_SESSION_TYPE=x11 start_gnome_session "$tools" "$desktop_idle" || return 1
+    in_session "$dir/PellavinIdle" 2>"$artifacts/PellavinIdle.stderr"
+    ;;
+  kde)
+    start_plasma_x11 "$tools" || return 1
+    in_session "$dir/PellavinIdle" 2>"$artifacts/PellavinIdle.stderr"
+    ;;
+  *)
+    x11_desktop_prepare "$1" "$tools" || return 1
+    autostart pellavin-idle "$dir/PellavinIdle"
+    start_x11_desktop "$desktop_idle" || { echo "$(tail -n 20 "$XDG_RUNTIME_DIR/session.log")"; return 1; }
+    ;;
+  esac
+}
+
+# in_session PROGRAM ARGUMENT...: a program of the session's user, in the
+# environment the session gives its own (GNOME's: that of its screensaver
+# proxy, which gnome-session started); SPAWNED: its pid.
+in_session() {
+  case $desktop in
+  gnome) spawn_as_desktop_user /usr/bin/python3 "$tools/session_program.py" "$(program_pid gsd-screensaver)" "$@" ;;
+  kde) spawn_as_plasma_user "$@" ;;
+  *) spawn_as_session_user "$@" ;;
+  esac
+}
+
+lock_screen() {
+  case $desktop in
+  kde) plasma_lock ;;
+  *) desktop_lock ;;
+  esac
+}
+
+screen_locked() {
+  case $desktop in
+  gnome) _desktop_ask session org.gnome.Shell.ScreenShield /org/gnome/ScreenSaver org.gnome.ScreenSaver.GetActive ;;
+  kde) _desktop_ask session org.freedesktop.ScreenSaver /ScreenSaver org.freedesktop.ScreenSaver.GetActive ;;
+  *) desktop_locked && echo 'boolean true' ;;
+  esac | grep -q 'boolean true'
 }
 
 bus() { as_desktop_user dbus-send --session --print-reply=literal --reply-timeout=3000 "$@" 2>/dev/null; }
@@ -57,6 +111,8 @@ program_pid() {
 # The program that serves org.freedesktop.ScreenSaver in this desktop.
 service_program() {
   case $1 in
+  gnome) echo gsd-screensaver ;;
+  kde) echo ksmserver ;;
   cinnamon) echo csd-screensaver ;;
   mate) echo PellavinIdle ;;
   *) echo xscreensaver-sy ;;
@@ -70,12 +126,14 @@ expect_name_served_by() {
 }
 
 # The desktop's service again, the watcher there first: cinnamon-session
-# starts its proxy again by itself; xscreensaver-systemd as xscreensaver
-# starts it.
+# and gnome-session start their proxies again by themselves;
+# xscreensaver-systemd as xscreensaver starts it.
 restart_service() {
   kill "$(program_pid "$(service_program "$1")")"
-  [ "$1" = cinnamon ] || spawn_as_session_user /usr/libexec/xscreensaver/xscreensaver-systemd --verbose \
-    >"$artifacts/xscreensaver-systemd.log" 2>&1
+  case $1 in
+  cinnamon | gnome) ;;
+  *) spawn_as_session_user /usr/libexec/xscreensaver/xscreensaver-systemd --verbose >"$artifacts/xscreensaver-systemd.log" 2>&1 ;;
+  esac
   sleep 2
 }
 
@@ -111,7 +169,7 @@ play() {
   spawn_as_desktop_user dbus-monitor --session "type='method_call',member='Inhibit'" \
     "type='method_call',member='UnInhibit'" "type='method_call',member='Uninhibit'" >"$artifacts/holds.log" 2>&1
   e2e_pids="$e2e_pids $SPAWNED"
-  _profile=$XDG_RUNTIME_DIR/browser
+  _profile=$e2e_tmp/browser
   mkdir -p "$_profile"
   case $browser in
   firefox)
@@ -122,11 +180,11 @@ play() {
       echo "user_pref(\"$pref);"
     done >"$_profile/user.js"
     [ "$(id -u)" -ne 0 ] || chown -R nobody:nogroup "$_profile"
-    spawn_as_session_user firefox-esr --no-remote --profile "$_profile" --kiosk "file://$XDG_RUNTIME_DIR/pv.html"
+    in_session /usr/bin/firefox-esr --no-remote --profile "$_profile" --kiosk "file://$XDG_RUNTIME_DIR/pv.html"
     ;;
   chromium)
     [ "$(id -u)" -ne 0 ] || chown -R nobody:nogroup "$_profile"
-    spawn_as_session_user chromium --user-data-dir="$_profile" --no-first-run --no-default-browser-check \
+    in_session /usr/bin/chromium --user-data-dir="$_profile" --no-first-run --no-default-browser-check \
       --autoplay-policy=no-user-gesture-required --disable-gpu --kiosk "file://$XDG_RUNTIME_DIR/pv.html"
     ;;
   esac >"$artifacts/$browser.log" 2>&1
@@ -149,9 +207,13 @@ held_soon() {
 # Where the player's hold lands in this desktop, and that it is there.
 player_holds() {
   case $1 in
-  cinnamon | mate)
+  gnome | cinnamon | mate)
     bus --dest=org.gnome.SessionManager /org/gnome/SessionManager org.gnome.SessionManager.IsInhibited uint32:8 |
       grep -q true
+    ;;
+  kde)
+    bus --dest=org.kde.Solid.PowerManagement.PolicyAgent /org/kde/Solid/PowerManagement/PolicyAgent \
+      org.kde.Solid.PowerManagement.PolicyAgent.HasInhibition uint32:4 | grep -q true
     ;;
   *) grep -q "inhibited by \"$browser" "$artifacts/xscreensaver-systemd.log" ;;
   esac
@@ -159,7 +221,7 @@ player_holds() {
 
 player_let_go() {
   case $1 in
-  cinnamon | mate) ! player_holds "$1" ;;
+  gnome | kde | cinnamon | mate) ! player_holds "$1" ;;
   *) grep -q "uninhibit" "$artifacts/xscreensaver-systemd.log" ;;
   esac
 }
@@ -175,15 +237,12 @@ scenario() {
   _command=$browser
   [ "$browser" != firefox ] || _command=firefox-esr
   command -v "$_command" >/dev/null 2>&1 || skip "no $_command (scripts/install-deps --test installs it)"
-  x11_desktop_prepare "$desktop" "$tools" || { fail "the frame for $desktop did not start"; return; }
   dir=$(idle_dir "$desktop")
-  autostart pellavin-idle "$dir/PellavinIdle"
-  start_x11_desktop "$desktop_idle" || { fail "$desktop did not start: $(tail -n 20 "$XDG_RUNTIME_DIR/session.log")"; return; }
-  echo "$desktop up in $X11_DESKTOP_START_SECONDS s"
+  begin "$desktop" || { fail "$desktop did not start (scripts/install-deps --test installs it)"; return; }
   for_up_to 30 program_pid PellavinIdle >/dev/null || { fail "the session did not start the watcher"; return; }
   WATCHER=$(program_pid PellavinIdle)
   expect_name_served_by "$(service_program "$desktop")" "with the watcher started second"
-  if [ "$desktop" != mate ]; then
+  if [ "$desktop" != mate ] && [ "$desktop" != kde ]; then
     restart_service "$desktop"
     expect_name_served_by "$(service_program "$desktop")" "after the desktop's service came again, the watcher first"
   fi
@@ -198,36 +257,42 @@ scenario() {
     echo "$browser ended before it held anything: once more"
     play
   fi
-  held_soon "$desktop" || { fail "$browser's hold did not reach the desktop: $(tail -n 5 "$artifacts/$browser.log")"; return; }
+  held_soon "$desktop" || {
+    import -window root "$artifacts/no_hold.png"
+    fail "$browser's hold did not reach the desktop: $(tail -n 5 "$artifacts/$browser.log")"
+    return
+  }
   echo "ok: $browser holds the screen on"
   mark
   no_game_until "$dir" "$past_due" || return
-  ! desktop_locked || fail "the desktop blanked over the film"
+  ! screen_locked || fail "the desktop blanked over the film"
   import -window root "$artifacts/film.png"
   marked stop_player
   for_up_to 20 player_let_go "$desktop" || fail "$browser's hold outlived it"
   game_a_delay_after_mark "$dir" || return
   import -window root "$artifacts/game.png"
 
-  # The desktop's own blank and lock come over the game: MATE's whole
-  # minute is asked for by its own command instead.
+  # The desktop's own blank and lock come over the game: where they come
+  # only after a whole minute (MATE, KDE, xscreensaver), its own command
+  # asks for them instead.
   watch_end "$GAME"
-  if [ "$desktop" = mate ]; then marked desktop_lock; else
-    for_up_to $((desktop_idle + 20)) desktop_locked || { fail "the desktop did not lock"; return; }
+  if [ "$desktop_idle" -ge 60 ] || [ "$desktop" = mate ] || [ "$desktop" = kde ]; then marked lock_screen; else
+    for_up_to $((desktop_idle + 20)) screen_locked || { fail "the desktop did not lock"; return; }
     MARK=$(now_ms)
     MARK_FROM=$((MARK - 1000))
   fi
-  for_up_to 20 desktop_locked || fail "the desktop's locker does not say it locked"
-  wait_gone "$GAME" || fail "the lock did not end the game"
+  for_up_to 20 screen_locked || fail "the desktop's locker does not say it locked"
+  wait_gone "$GAME" && wait_until grep -q ended_at "$ENDS" || fail "the lock did not end the game"
+  echo "ok: the game ended $(($(awk '/ended_at/ { print $2 }' "$ENDS") - MARK)) ms from the moment the locker was seen locked"
   import -window root "$artifacts/locked.png"
   mark
   no_game_until "$dir" "$past_due" || return
-  desktop_locked || fail "the screen was unlocked on its own"
-  grep '^PellavinIdle' "$XDG_RUNTIME_DIR/session.log" || true
+  screen_locked || fail "the screen was unlocked on its own"
+  cat "$artifacts/PellavinIdle.stderr" 2>/dev/null || grep -s '^PellavinIdle' "$XDG_RUNTIME_DIR/session.log" || true
 }
 
-for desktop in cinnamon mate xfce lxqt; do
-  eval "scenario_$desktop() { scenario $desktop; }; scenario_${desktop}_chromium() { scenario $desktop; }"
+for _row in gnome kde cinnamon mate xfce lxqt; do
+  eval "scenario_$_row() { scenario $_row; }; scenario_${_row}_chromium() { scenario $_row; }"
 done
 
 run_scenario "$1"
