@@ -226,6 +226,11 @@ player_let_go() {
   esac
 }
 
+close_player() {
+  xdotool mousemove_relative -- 1 1
+  stop_player
+}
+
 stop_player() {
   kill "$PLAYER" 2>/dev/null || true
   # The browser's helpers go with it, or with the next look.
@@ -267,7 +272,9 @@ scenario() {
   no_game_until "$dir" "$past_due" || return
   ! screen_locked || fail "the desktop blanked over the film"
   import -window root "$artifacts/film.png"
-  marked stop_player
+  # The user closes the browser: input, from which the desktop's own blank
+  # counts again, and the end of the hold, from which the game counts.
+  marked close_player
   for_up_to 20 player_let_go "$desktop" || fail "$browser's hold outlived it"
   game_a_delay_after_mark "$dir" || return
   import -window root "$artifacts/game.png"
