@@ -53,6 +53,16 @@ since_mark() { echo $((($(now_ms) - MARK) / 1000)); }
 # runners DIR: the pids of the games running from that directory.
 runners() { running "$1/PellavinRun"; }
 
+# for_up_to SECONDS COMMAND...: as wait_until, for longer.
+for_up_to() {
+  _until=$(($(now_ms) + $1 * 1000))
+  shift
+  until "$@"; do
+    [ "$(now_ms)" -lt "$_until" ] || return 1
+    sleep 0.2
+  done
+}
+
 # game_seen DIR: a game from DIR runs; sets GAME, and GAME_AT, its start in
 # milliseconds after the mark's earliest moment.
 game_seen() {

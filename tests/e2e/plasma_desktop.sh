@@ -45,16 +45,6 @@ powerdevil_holds() {
     org.kde.Solid.PowerManagement.PolicyAgent.HasInhibition uint32:4 | grep -q "boolean $1"
 }
 
-# for_up_to SECONDS COMMAND...: as wait_until, for longer.
-for_up_to() {
-  _until=$(($(now_ms) + $1 * 1000))
-  shift
-  until "$@"; do
-    [ "$(now_ms)" -lt "$_until" ] || return 1
-    sleep 0.2
-  done
-}
-
 # The pids of org.freedesktop.ScreenSaver's owner and of any program queued
 # for it.
 screensaver_owners() {

@@ -137,15 +137,6 @@ restart_service() {
   sleep 2
 }
 
-for_up_to() {
-  _until=$(($(now_ms) + $1 * 1000))
-  shift
-  until "$@"; do
-    [ "$(now_ms)" -lt "$_until" ] || return 1
-    sleep 0.3
-  done
-}
-
 # The film, once for every scenario: with a sound track, as a <video>
 # without one takes no hold.
 film() {
