@@ -98,6 +98,8 @@ locked_by() {
 # that plays; then it goes, as a typed password ends it.
 lock_over() {
   watch_end "$GAME"
+  # xss-lock runs no second locker while it has not yet reaped its first.
+  [ -z "${XSS_LOCK:-}" ] || wait_until reaped_its_locker || { fail "xss-lock kept its last locker"; return 1; }
   case $1 in
   hand) marked spawn_as_user "$artifacts/locker.log" $locker ;;
   saver) marked xset s activate ;;
@@ -115,6 +117,9 @@ lock_over() {
   locked_by "$2" "$3" || return 1
   unlock "$3"
 }
+
+# reaped_its_locker: xss-lock has no child, not even one that has ended.
+reaped_its_locker() { [ -z "$(cat /proc/"$XSS_LOCK"/task/*/children 2>/dev/null)" ]; }
 
 # awake: the machine has woken from its last sleep, and xss-lock holds its
 # sleep lock again.
@@ -179,6 +184,7 @@ xss_lock() {
   user=$(as_user id -un)
   start_logind --user "$user" --display "$DISPLAY" --type x11 --sleep 1 || return 1
   spawn_as_user "$artifacts/xss-lock.log" xss-lock --verbose -- $1
+  XSS_LOCK=$SPAWNED
   wait_until grep -q "Inhibit" "$artifacts/logind.log" || { fail "xss-lock took no sleep lock"; return 1; }
 }
 
