@@ -1,5 +1,15 @@
 #pragma once
 
+// The dialog's controls keep the names of its design; what each one is:
+//   Frame1   "Screensaver": Option1 "Pong", Option2 "Bricks" (GameType)
+//   Frame2   "Screensaver Settings": Check1 "Autoplay" (NoAutoplay),
+//            Check2 "Resume on Mouse Click" (NoResumeOnClick),
+//            Check3 "Enable Random Colors" (RandomColors), Command3 "Preview"
+//   Frame3   "Time Delay": Option3 "5 Minutes", Option4 "10 Minutes",
+//            Option5 "30 Minutes", Option6 "Custom" with Text1 (its minutes)
+//            and Label1 " Minutes" (DelayMinutes)
+//   Command1 "Close", Check4 "Enable Screensaver" (NoScreensaver), Command2 "Save"
+
 #include "panel/screensaver_switch.h"
 #include "runner/settings_location.h"
 #include "runtime/core/check_box.h"

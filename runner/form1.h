@@ -1,5 +1,13 @@
 #pragma once
 
+// The game's controls keep the names of its design; what each one is:
+//   Ball, TopPaddle, BottomPaddle  the three shapes that play
+//   BallMovement  the timer that moves the ball
+//   Intersection  the timer that bounces it off the paddles and the sides
+//   TP, BP        the timers that move the top paddle and, in Autoplay, the bottom one
+//   Frame1 "Pong Operators" with Label2 "Ball", Label3 "Top Paddle" and
+//   Label4 "Bottom Paddle": a hidden legend, never shown
+
 #include "runner/game_settings.h"
 #include "runtime/core/form.h"
 #include "runtime/core/frame.h"

@@ -16,19 +16,18 @@ namespace {
 // Set before the toolkit starts. A dialog changes a few small rectangles at
 // a time: sending their pixels through the X connection costs less than
 // the round trip of shared-memory transfers.
-int& prepare_toolkit(int& argc, const std::string& program_name, DesktopBus bus)
+int& prepare_toolkit(int& argc, const std::string& program_name)
 {
     require_display(program_name);
     prepare_title_bar();
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
-    prepare_desktop_bus(bus);
     return argc;
 }
 
 }  // namespace
 
-Application::Application(int& argc, char** argv, const std::string& program_name, DesktopBus bus)
-    : app_(prepare_toolkit(argc, program_name, bus), argv)
+Application::Application(int& argc, char** argv, const std::string& program_name)
+    : app_(prepare_toolkit(argc, program_name), argv)
     , platform_(program_name)
 {
     QApplication::setApplicationName(QString::fromStdString(program_name));

@@ -2,7 +2,6 @@
 
 #include "runtime/core/form.h"
 #include "runtime/core/random.h"
-#include "runtime/qt/desktop_bus.h"
 #include "runtime/qt/qt_platform.h"
 
 #include <QApplication>
@@ -15,7 +14,7 @@ namespace pellavin::qt_backend {
 // program's one random sequence, and the running of its start-up form.
 class Application {
 public:
-    Application(int& argc, char** argv, const std::string& program_name, DesktopBus bus = DesktopBus::Use);
+    Application(int& argc, char** argv, const std::string& program_name);
 
     QtPlatform& platform() { return platform_; }
     runtime::RandomSequence& random() { return random_; }

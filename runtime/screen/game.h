@@ -2,7 +2,7 @@
 
 #include "runtime/core/form.h"
 #include "runtime/screen/event_loop.h"
-#include "runtime/screen/form_view.h"
+#include "runtime/screen/screen_form.h"
 #include "runtime/screen/full_screen.h"
 #include "runtime/screen/screen_session.h"
 
@@ -33,7 +33,7 @@ public:
 private:
     ScreenSession& session_;
     std::unique_ptr<runtime::Form> form_;
-    FormView view_;
+    ScreenForm view_;
     EventLoop loop_;
 };
 

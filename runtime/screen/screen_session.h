@@ -2,7 +2,7 @@
 
 #include "runtime/screen/device_pixels.h"
 #include "runtime/screen/event_loop.h"
-#include "runtime/screen/form_view.h"
+#include "runtime/screen/screen_form.h"
 
 namespace pellavin::screen {
 
@@ -18,10 +18,10 @@ public:
     virtual Surface& surface() = 0;
 
     // Where the events go from now on; nullptr: nowhere.
-    void attach(FormView* view) { view_ = view; }
+    void attach(ScreenForm* view) { view_ = view; }
 
 protected:
-    FormView* view_ = nullptr;
+    ScreenForm* view_ = nullptr;
 };
 
 }  // namespace pellavin::screen

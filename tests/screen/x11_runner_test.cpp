@@ -1,7 +1,7 @@
 #include "runner/form1.h"
 #include "runtime/screen/end_signals.h"
 #include "runtime/screen/event_loop.h"
-#include "runtime/screen/form_view.h"
+#include "runtime/screen/screen_form.h"
 #include "runtime/screen/screen_platform.h"
 #include "runtime/screen/x11/connection.h"
 #include "runtime/screen/x11/x11_session.h"
@@ -84,7 +84,7 @@ public:
     runtime::ClockSeededRandom random;
     runner::GameSettings stored;
     std::optional<runner::Form1> form;
-    std::optional<screen::FormView> view;
+    std::optional<screen::ScreenForm> view;
     std::optional<screen::EventLoop> loop;
     std::vector<int> ends;
 };

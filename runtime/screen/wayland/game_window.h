@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/screen/form_view.h"
+#include "runtime/screen/screen_form.h"
 #include "runtime/screen/wayland/covers.h"
 #include "runtime/screen/wayland/full_screen_window.h"
 #include "runtime/screen/wayland/outputs.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/screen/form_view.h"
+#include "runtime/screen/screen_form.h"
 #include "runtime/screen/x11/x11_canvas.h"
 #include "runtime/screen/x11/x11_covers.h"
 #include "runtime/screen/x11/x11_focus.h"

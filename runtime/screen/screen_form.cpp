@@ -1,8 +1,8 @@
-#include "runtime/screen/form_view.h"
+#include "runtime/screen/screen_form.h"
 
 namespace pellavin::screen {
 
-FormView::FormView(runtime::Form& form, DevicePixels pixels, Surface& surface)
+ScreenForm::ScreenForm(runtime::Form& form, DevicePixels pixels, Surface& surface)
     : form_(form)
     , surface_(surface)
     , scene_(form, pixels)
@@ -12,9 +12,9 @@ FormView::FormView(runtime::Form& form, DevicePixels pixels, Surface& surface)
     form_changed();
 }
 
-FormView::~FormView() { form_.set_view(nullptr); }
+ScreenForm::~ScreenForm() { form_.set_view(nullptr); }
 
-void FormView::form_changed()
+void ScreenForm::form_changed()
 {
     surface_.set_background(rgb_of(form_.BackColor(), kSystemFaceColor));
     if (form_.Visible() && !shown_) {
@@ -28,7 +28,7 @@ void FormView::form_changed()
     }
 }
 
-void FormView::control_changed(runtime::Control& control)
+void ScreenForm::control_changed(runtime::Control& control)
 {
     // Drawn once the event or tick that moved it is over, with whatever else it moved.
     if (control.kind() == runtime::ControlKind::Shape) {
@@ -36,11 +36,11 @@ void FormView::control_changed(runtime::Control& control)
     }
 }
 
-void FormView::timers_changed() { run_clock(); }
+void ScreenForm::timers_changed() { run_clock(); }
 
 // A clock started again starts a fresh schedule: the game goes on from where
 // it was, with no ticks made up for the time nobody saw it.
-void FormView::run_clock()
+void ScreenForm::run_clock()
 {
     if (seen() && form_.any_timer_enabled() && !form_.ended()) {
         clock_.start();
@@ -49,7 +49,7 @@ void FormView::run_clock()
     }
 }
 
-void FormView::set_seen(bool seen)
+void ScreenForm::set_seen(bool seen)
 {
     if (seen == seen_) return;
     seen_ = seen;
@@ -57,7 +57,7 @@ void FormView::set_seen(bool seen)
     draw_moved();
 }
 
-void FormView::set_shielded(bool shielded)
+void ScreenForm::set_shielded(bool shielded)
 {
     if (shielded == shielded_) return;
     shielded_ = shielded;
@@ -65,50 +65,50 @@ void FormView::set_shielded(bool shielded)
     draw_moved();
 }
 
-void FormView::tick()
+void ScreenForm::tick()
 {
     form_.tick();
     after_event();
 }
 
-void FormView::key_down(KeyDown key)
+void ScreenForm::key_down(KeyDown key)
 {
     form_.key_down(key.code, key.shift);
     after_event();
 }
 
-void FormView::click()
+void ScreenForm::click()
 {
     form_.click();
     after_event();
 }
 
-void FormView::close()
+void ScreenForm::close()
 {
     form_.close();
     after_event();
 }
 
-void FormView::expose(const Region& device_region)
+void ScreenForm::expose(const Region& device_region)
 {
     if (shown_) redraw(device_region);
 }
 
-void FormView::draw_moved()
+void ScreenForm::draw_moved()
 {
     if (moved_.empty() || !shown_ || !seen() || form_.ended() || !surface_.ready_to_draw()) return;
     redraw(moved_);
     moved_.clear();
 }
 
-void FormView::redraw(const Region& device_region)
+void ScreenForm::redraw(const Region& device_region)
 {
     surface_.redraw(scene_, device_region);
     drawn_ = true;
 }
 
 // After the end nothing of the program may show, however the platform ends it.
-void FormView::after_event()
+void ScreenForm::after_event()
 {
     if (!form_.ended()) {
         draw_moved();

@@ -41,12 +41,12 @@ public:
 // form can no longer be seen (covered, locked away, the screen off), as
 // does the desktop when its own shield is over everything: until it can
 // be seen again, its timers rest and nothing is drawn.
-class FormView final : public runtime::FormView {
+class ScreenForm final : public runtime::FormView {
 public:
-    FormView(runtime::Form& form, DevicePixels pixels, Surface& surface);
-    ~FormView() override;
-    FormView(const FormView&) = delete;
-    FormView& operator=(const FormView&) = delete;
+    ScreenForm(runtime::Form& form, DevicePixels pixels, Surface& surface);
+    ~ScreenForm() override;
+    ScreenForm(const ScreenForm&) = delete;
+    ScreenForm& operator=(const ScreenForm&) = delete;
 
     void form_changed() override;
     void control_changed(runtime::Control& control) override;
