@@ -16,7 +16,7 @@ std::string blanked_first_text(const std::string& after, const std::string& dela
 }
 
 // Asks each keeper in turn, from `next` on, and starts the game once none holds it off.
-void before_start(std::list<DesktopInhibitors>& keepers, std::list<DesktopInhibitors>::iterator next,
+void before_start(std::list<HoldKeeper>& keepers, std::list<HoldKeeper>::iterator next,
     IdleRules& rules)
 {
     if (next == keepers.end()) return rules.idle();
@@ -30,12 +30,12 @@ BusParts::BusParts(const BusContext& session_bus, const BusContext& system_bus, 
     : session_bus_(session_bus)
     , hand_over_(session_bus, kSessionManagerHandOver)
     , service_(session_bus)
-    , desktop_service_(session_bus)
+    , session_desktop_(session_bus)
     , notice_(session_bus)
     , logind_(system_bus)
 {
     // Who holds the game off: the desktops' keepers, asked again before each game.
-    for (const DesktopInhibitors::Service* keeper : all_keepers()) {
+    for (const HoldKeeper::Service* keeper : all_keepers()) {
         const Holder holder = IdleRules::keeper(keepers_.size());
         keepers_.emplace_back(session_bus, *keeper).on_inhibited = [&rules, holder](bool held) {
             rules.set_held(holder, held);
@@ -59,19 +59,19 @@ BusParts::BusParts(const BusContext& session_bus, const BusContext& system_bus, 
     // The desktop's own, where it keeps the holds to itself: read off the calls.
     calls_.on_held = [&rules](bool held) { rules.set_held(Holder::OtherScreenSaver, held); };
     const Desktop& xscreensaver = desktop_named("xscreensaver");
-    if (idle.screensaver_daemon()) desktop_service_.came(xscreensaver);
-    if (desktop_service_.present()) follow_calls();
+    if (idle.screensaver_daemon()) session_desktop_.came(xscreensaver);
+    if (session_desktop_.present()) follow_calls();
     else service_.offer();
-    desktop_service_.on_came = [this] {
+    session_desktop_.on_came = [this] {
         service_.give_way();
         follow_calls();
     };
-    idle.on_screensaver_daemon = [this, &xscreensaver] { desktop_service_.came(xscreensaver); };
+    idle.on_screensaver_daemon = [this, &xscreensaver] { session_desktop_.came(xscreensaver); };
 
     // Who says that the desktop has blanked or locked the screen.
     const auto blanks = [&rules](Blank source) { return [&rules, source](bool on) { rules.set_blanked(source, on); }; };
     idle.on_blanked = blanks(Blank::DisplayServer);
-    for (const DesktopScreenSaver::Names* locker : all_lockers()) {
+    for (const LockerState::Names* locker : all_lockers()) {
         const Blank source = IdleRules::locker(lockers_.size());
         // The watcher's own org.freedesktop.ScreenSaver says nothing of the desktop.
         lockers_.emplace_back(session_bus, *locker, session_bus.connection.unique_name()).on_active = blanks(source);
@@ -90,10 +90,10 @@ BusParts::BusParts(const BusContext& session_bus, const BusContext& system_bus, 
 
 void BusParts::follow_calls()
 {
-    if (!desktop_service_.desktop().holds_told_nobody || calls_.started()) return;
+    if (!session_desktop_.desktop().holds_told_nobody || calls_.started()) return;
     const std::string problem = calls_.start();
     if (!problem.empty()) {
-        session_bus_.say("cannot watch the calls to " + std::string(desktop_service_.which())
+        session_bus_.say("cannot watch the calls to " + std::string(session_desktop_.which())
             + "'s screensaver service (" + problem + "): the holds it keeps cannot hold the game off");
     }
 }

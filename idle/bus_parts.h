@@ -1,16 +1,16 @@
 #pragma once
 
-#include "idle/bus_call.h"
-#include "idle/desktop_inhibitors.h"
-#include "idle/desktop_notice.h"
-#include "idle/desktop_screensaver.h"
-#include "idle/desktop_service.h"
-#include "idle/hold_hand_over.h"
-#include "idle/idle_rules.h"
-#include "idle/idle_source.h"
-#include "idle/logind_session.h"
-#include "idle/screensaver_calls.h"
-#include "idle/screensaver_service.h"
+#include "idle/bus/bus_call.h"
+#include "idle/holds/hold_keeper.h"
+#include "idle/lock/desktop_notice.h"
+#include "idle/lock/locker_state.h"
+#include "idle/desktops/session_desktop.h"
+#include "idle/holds/hold_hand_over.h"
+#include "idle/rules/idle_rules.h"
+#include "idle/rules/idle_source.h"
+#include "idle/lock/logind_session.h"
+#include "idle/holds/silent_keeper_calls.h"
+#include "idle/holds/watcher_screensaver.h"
 
 #include <list>
 
@@ -29,18 +29,18 @@ public:
 
     // The holds read off the calls to another program's screensaver name,
     // for the loop to wait on.
-    ScreenSaverCalls& calls() { return calls_; }
+    SilentKeeperCalls& calls() { return calls_; }
 
 private:
     void follow_calls();
 
     BusContext session_bus_;
-    std::list<DesktopInhibitors> keepers_;
+    std::list<HoldKeeper> keepers_;
     HoldHandOver hand_over_;
-    ScreenSaverService service_;
-    ScreenSaverCalls calls_;
-    DesktopService desktop_service_;
-    std::list<DesktopScreenSaver> lockers_;
+    WatcherScreenSaver service_;
+    SilentKeeperCalls calls_;
+    SessionDesktop session_desktop_;
+    std::list<LockerState> lockers_;
     DesktopNotice notice_;
     LogindSession logind_;
 };

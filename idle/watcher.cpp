@@ -1,13 +1,13 @@
 #include "idle/watcher.h"
 
-#include "idle/bus_connection.h"
+#include "idle/bus/bus_connection.h"
 #include "idle/bus_parts.h"
-#include "idle/idle_rules.h"
+#include "idle/rules/idle_rules.h"
 #include "idle/runner_process.h"
-#include "idle/session.h"
+#include "idle/sources/session.h"
 #include "idle/session_lock.h"
 #include "idle/settings_watch.h"
-#include "idle/timers.h"
+#include "idle/rules/timers.h"
 
 #include <cerrno>
 #include <charconv>
@@ -73,7 +73,7 @@ struct Watched {
     RunnerProcess& runner;
     BusConnection& session_bus;
     BusConnection& system_bus;
-    ScreenSaverCalls& calls;
+    SilentKeeperCalls& calls;
     Timers& timers;
 };
 

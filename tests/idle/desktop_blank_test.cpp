@@ -1,6 +1,6 @@
-#include "idle/desktop_notice.h"
-#include "idle/desktops.h"
-#include "idle/logind_session.h"
+#include "idle/lock/desktop_notice.h"
+#include "idle/desktops/desktops.h"
+#include "idle/lock/logind_session.h"
 #include "tests/idle/private_bus.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ int get_active(sd_bus_message* call, void*, sd_bus_error*)
 
 // A screen saver that is active when it comes, then not, then again, then
 // leaves: each change is followed; the watcher's own name is never followed.
-TEST(DesktopScreenSaver, ItsActiveStateIsFollowedWhoeverOwnsTheName)
+TEST(LockerState, ItsActiveStateIsFollowedWhoeverOwnsTheName)
 {
     testing::PrivateBus bus;
     ASSERT_TRUE(bus.up()) << "dbus-daemon did not start";
@@ -39,7 +39,7 @@ TEST(DesktopScreenSaver, ItsActiveStateIsFollowedWhoeverOwnsTheName)
     };
     const auto names = lockers::kGnomeShell;
     std::vector<bool> changes;
-    DesktopScreenSaver shell(watcher.context, names);
+    LockerState shell(watcher.context, names);
     shell.on_active = [&](bool active) { changes.push_back(active); };
     const auto follow = [&](size_t count) { watcher.serve([&] { return changes.size() == count; }, 3s); };
 
@@ -59,7 +59,7 @@ TEST(DesktopScreenSaver, ItsActiveStateIsFollowedWhoeverOwnsTheName)
 
     // The watcher's own org.freedesktop.ScreenSaver is its own business.
     ASSERT_GE(sd_bus_request_name(watcher.connection.get(), lockers::kFreedesktop.name, 0), 0);
-    DesktopScreenSaver own(watcher.context, lockers::kFreedesktop, watcher.connection.unique_name());
+    LockerState own(watcher.context, lockers::kFreedesktop, watcher.connection.unique_name());
     bool asked = false;
     own.on_active = [&](bool) { asked = true; };
     watcher.serve([] { return false; }, 200ms);
@@ -77,7 +77,7 @@ int get_active_not_supported(sd_bus_message*, void*, sd_bus_error* error)
     return sd_bus_error_set(error, SD_BUS_ERROR_NOT_SUPPORTED, "This method is not implemented");
 }
 
-TEST(DesktopScreenSaver, AServiceWithNoSuchStateIsAskedOnceAndFollowedBySignals)
+TEST(LockerState, AServiceWithNoSuchStateIsAskedOnceAndFollowedBySignals)
 {
     testing::PrivateBus bus;
     ASSERT_TRUE(bus.up()) << "dbus-daemon did not start";
@@ -93,7 +93,7 @@ TEST(DesktopScreenSaver, AServiceWithNoSuchStateIsAskedOnceAndFollowedBySignals)
     proxy.serve(names.path, names.interface, kVtable, nullptr);
     proxy.own(names.name);
     std::vector<bool> changes;
-    DesktopScreenSaver saver(watcher.context, names);
+    LockerState saver(watcher.context, names);
     saver.on_active = [&](bool active) { changes.push_back(active); };
     // Long enough for a question that failed to be asked again twice.
     const int wakes = watcher.serve([] { return false; }, 4s);

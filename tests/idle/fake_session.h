@@ -1,6 +1,6 @@
 #pragma once
 
-#include "idle/idle_rules.h"
+#include "idle/rules/idle_rules.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,5 +1,5 @@
-#include "idle/gnome_idle.h"
-#include "idle/desktops.h"
+#include "idle/sources/gnome_idle.h"
+#include "idle/desktops/desktops.h"
 #include "tests/idle/private_bus.h"
 
 #include <gtest/gtest.h>
@@ -115,9 +115,9 @@ protected:
         watcher_.emplace();
     }
 
-    std::unique_ptr<DesktopInhibitors> start_inhibitors()
+    std::unique_ptr<HoldKeeper> start_inhibitors()
     {
-        auto inhibitors = std::make_unique<DesktopInhibitors>(watcher_->context, keepers::kSessionManager);
+        auto inhibitors = std::make_unique<HoldKeeper>(watcher_->context, keepers::kSessionManager);
         inhibitors->on_inhibited = [this](bool inhibited) { changes_.push_back(inhibited); };
         return inhibitors;
     }

@@ -1,4 +1,4 @@
-#include "idle/idle_rules.h"
+#include "idle/rules/idle_rules.h"
 #include "tests/idle/fake_session.h"
 
 #include <gtest/gtest.h>

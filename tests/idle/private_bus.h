@@ -1,9 +1,9 @@
 #pragma once
 
-#include "idle/bus_call.h"
-#include "idle/bus_connection.h"
-#include "idle/say_once.h"
-#include "idle/timers.h"
+#include "idle/bus/bus_call.h"
+#include "idle/bus/bus_connection.h"
+#include "idle/rules/say_once.h"
+#include "idle/rules/timers.h"
 #include "tests/support/dbus_daemon.h"
 
 #include <gtest/gtest.h>
