@@ -1,75 +1,95 @@
 #include "runtime/screen/desktop_shield.h"
 
-#include "runtime/screen/bus_address.h"
-
-#include <cerrno>
-#include <cstddef>
 #include <cstdlib>
-#include <cstring>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <dlfcn.h>
+#include <systemd/sd-bus.h>
 
 namespace pellavin::screen {
 namespace {
 
-constexpr std::string_view kBusName = "org.freedesktop.DBus";
-constexpr std::string_view kBusPath = "/org/freedesktop/DBus";
-constexpr std::string_view kShellName = "org.gnome.Shell.ScreenShield";
-constexpr std::string_view kShieldPath = "/org/gnome/ScreenSaver";
-constexpr std::string_view kShieldInterface = "org.gnome.ScreenSaver";
-constexpr std::string_view kActiveChanged = "ActiveChanged";
-constexpr std::string_view kNameOwnerChanged = "NameOwnerChanged";
+constexpr const char* kShellName = "org.gnome.Shell.ScreenShield";
+constexpr const char* kShieldPath = "/org/gnome/ScreenSaver";
+constexpr const char* kShieldInterface = "org.gnome.ScreenSaver";
 // The bus itself checks that the sender holds the shell's name.
-constexpr std::string_view kShieldRule = "type='signal',sender='org.gnome.Shell.ScreenShield',"
-                                         "path='/org/gnome/ScreenSaver',interface='org.gnome.ScreenSaver',"
-                                         "member='ActiveChanged'";
-constexpr std::string_view kOwnerRule = "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
-                                        "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
-                                        "arg0='org.gnome.Shell.ScreenShield'";
-// NameOwnerChanged's arguments: the name, its old owner, its new one.
-constexpr size_t kOwnerChangeArguments = 3;
-constexpr size_t kNewOwner = 2;
+constexpr const char* kShieldRule = "type='signal',sender='org.gnome.Shell.ScreenShield',"
+                                    "path='/org/gnome/ScreenSaver',interface='org.gnome.ScreenSaver',"
+                                    "member='ActiveChanged'";
+constexpr const char* kOwnerRule = "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+                                   "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
+                                   "arg0='org.gnome.Shell.ScreenShield'";
+constexpr uint64_t kDefaultTimeout = 0;
 
-// The bus's answer to the login, "OK <its guid>"; anything else (REJECTED,
-// ERROR) is a bus we cannot use, and so is a line longer than any answer.
-constexpr std::string_view kAuthAccepted = "OK ";
-constexpr std::string_view kLineEnd = "\r\n";
-constexpr size_t kMaxAuthLine = 512;
-constexpr size_t kReadChunk = 4096;
-constexpr char kHexDigits[] = "0123456789abcdef";
-constexpr int kNibbleBits = 4;
-constexpr unsigned kNibbleMask = 0xf;
+// libsystemd's bus, mapped at the first shield the game makes; nullptr
+// where the library or one of its functions is missing.
+struct SdBus {
+    decltype(&sd_bus_new) new_bus;
+    decltype(&sd_bus_set_address) set_address;
+    decltype(&sd_bus_set_bus_client) set_bus_client;
+    decltype(&sd_bus_start) start;
+    decltype(&sd_bus_close_unref) close_unref;
+    decltype(&sd_bus_get_fd) get_fd;
+    decltype(&sd_bus_get_events) get_events;
+    decltype(&sd_bus_process) process;
+    decltype(&sd_bus_add_match_async) add_match_async;
+    decltype(&sd_bus_message_new_method_call) new_method_call;
+    decltype(&sd_bus_message_set_auto_start) set_auto_start;
+    decltype(&sd_bus_call_async) call_async;
+    decltype(&sd_bus_message_unref) message_unref;
+    decltype(&sd_bus_message_is_method_error) is_method_error;
+    decltype(&sd_bus_message_read) read;
+    decltype(&sd_bus_message_get_sender) get_sender;
+    decltype(&sd_bus_slot_unref) slot_unref;
 
-// SASL EXTERNAL: the kernel vouches for our uid, which we name as its
-// decimal text in hex. BEGIN follows at once, and so do the first calls;
-// the bus reads them once it has said OK.
-std::string login()
+    static const SdBus* load();
+};
+
+template <typename Function>
+bool resolve(void* library, const char* name, Function& function)
 {
-    std::string uid_hex;
-    for (const char digit : std::to_string(getuid())) {
-        const auto byte = static_cast<unsigned char>(digit);
-        uid_hex += kHexDigits[byte >> kNibbleBits];
-        uid_hex += kHexDigits[byte & kNibbleMask];
-    }
-    return std::string(1, '\0') + "AUTH EXTERNAL " + uid_hex + "\r\nBEGIN\r\n";
+    function = reinterpret_cast<Function>(dlsym(library, name));
+    return function != nullptr;
 }
 
-int connect_to(const bus::Address& address)
+const SdBus* SdBus::load()
 {
-    sockaddr_un where{};
-    where.sun_family = AF_UNIX;
-    const size_t name_at = address.abstract ? 1 : 0;  // an abstract name starts with a NUL
-    std::memcpy(where.sun_path + name_at, address.path.data(), address.path.size());
-    const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name_at + address.path.size()
-        + (address.abstract ? 0 : 1));
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    // A local socket connects at once, or not at all.
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&where), size) == 0) return fd;
-    close(fd);
-    return -1;
+    static const SdBus* const loaded = [] () -> const SdBus* {
+        void* library = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return nullptr;
+        static SdBus bus;
+        const bool whole = resolve(library, "sd_bus_new", bus.new_bus)
+            && resolve(library, "sd_bus_set_address", bus.set_address)
+            && resolve(library, "sd_bus_set_bus_client", bus.set_bus_client)
+            && resolve(library, "sd_bus_start", bus.start)
+            && resolve(library, "sd_bus_close_unref", bus.close_unref)
+            && resolve(library, "sd_bus_get_fd", bus.get_fd)
+            && resolve(library, "sd_bus_get_events", bus.get_events)
+            && resolve(library, "sd_bus_process", bus.process)
+            && resolve(library, "sd_bus_add_match_async", bus.add_match_async)
+            && resolve(library, "sd_bus_message_new_method_call", bus.new_method_call)
+            && resolve(library, "sd_bus_message_set_auto_start", bus.set_auto_start)
+            && resolve(library, "sd_bus_call_async", bus.call_async)
+            && resolve(library, "sd_bus_message_unref", bus.message_unref)
+            && resolve(library, "sd_bus_message_is_method_error", bus.is_method_error)
+            && resolve(library, "sd_bus_message_read", bus.read)
+            && resolve(library, "sd_bus_message_get_sender", bus.get_sender)
+            && resolve(library, "sd_bus_slot_unref", bus.slot_unref);
+        return whole ? &bus : nullptr;
+    }();
+    return loaded;
+}
+
+// The session bus is a local socket, which connects at once or not at all:
+// the other kinds of address a list may hold are left out.
+std::string local_addresses(std::string_view addresses)
+{
+    std::string local;
+    while (!addresses.empty()) {
+        const size_t end = addresses.find(';');
+        const std::string_view address = addresses.substr(0, end);
+        if (address.starts_with("unix:")) local.append(local.empty() ? "" : ";").append(address);
+        addresses.remove_prefix(end == std::string_view::npos ? addresses.size() : end + 1);
+    }
+    return local;
 }
 
 std::string_view session_bus_address()
@@ -80,6 +100,12 @@ std::string_view session_bus_address()
 
 }  // namespace
 
+struct ShieldCalls {
+    static int on_answer(sd_bus_message* message, void* self, sd_bus_error* error);
+    static int on_active_changed(sd_bus_message* message, void* self, sd_bus_error* error);
+    static int on_owner_changed(sd_bus_message* message, void* self, sd_bus_error* error);
+};
+
 DesktopShield::DesktopShield()
     : DesktopShield(session_bus_address())
 {
@@ -87,138 +113,113 @@ DesktopShield::DesktopShield()
 
 DesktopShield::DesktopShield(std::string_view bus_address)
 {
-    for (const bus::Address& address : bus::parse_addresses(bus_address)) {
-        fd_ = connect_to(address);
-        if (fd_ >= 0) break;
-    }
-    if (fd_ < 0) return;
-    out_ = login();
-    call({.destination = kBusName, .path = kBusPath, .interface = kBusName, .member = "Hello"});
-    for (const std::string_view rule : {kShieldRule, kOwnerRule}) {
-        call({.destination = kBusName, .path = kBusPath, .interface = kBusName, .member = "AddMatch",
-            .arguments = {rule}});
+    const std::string address = local_addresses(bus_address);
+    const SdBus* sd = address.empty() ? nullptr : SdBus::load();
+    if (!sd || sd->new_bus(&bus_) < 0) return;
+    if (sd->set_address(bus_, address.c_str()) < 0 || sd->set_bus_client(bus_, 1) < 0 || sd->start(bus_) < 0
+        || sd->add_match_async(bus_, nullptr, kShieldRule, &ShieldCalls::on_active_changed, nullptr, this) < 0
+        || sd->add_match_async(bus_, nullptr, kOwnerRule, &ShieldCalls::on_owner_changed, nullptr, this) < 0) {
+        bus_ = sd->close_unref(bus_);
+        return;
     }
     ask_shield();
-    if (!send_pending()) end();
 }
 
 DesktopShield::~DesktopShield()
 {
-    if (fd_ >= 0) close(fd_);
+    if (!bus_) return;
+    const SdBus& sd = *SdBus::load();
+    sd.slot_unref(asking_);
+    sd.close_unref(bus_);
 }
+
+int DesktopShield::fd() const { return bus_ ? SdBus::load()->get_fd(bus_) : -1; }
 
 short DesktopShield::events() const
 {
-    if (fd_ < 0) return 0;
-    return out_.empty() ? POLLIN : POLLIN | POLLOUT;
+    if (!bus_) return 0;
+    const int events = SdBus::load()->get_events(bus_);
+    return events < 0 ? short{0} : static_cast<short>(events);
 }
 
 void DesktopShield::dispatch()
 {
-    if (fd_ < 0) return;
-    if (!receive() || !take_input() || !send_pending()) end();
-}
-
-uint32_t DesktopShield::call(const bus::MethodCall& call)
-{
-    if (++last_serial_ == 0) last_serial_ = 1;
-    out_ += bus::encode_method_call(call, last_serial_);
-    return last_serial_;
+    more_ = false;
+    for (int handled = 0; bus_ && handled < kMostMessages; ++handled) {
+        const int done = SdBus::load()->process(bus_, nullptr);
+        if (done < 0) return end();
+        if (done == 0) return;
+    }
+    more_ = bus_ != nullptr;
 }
 
 // Not auto-started: with no shell, there is no shield.
 void DesktopShield::ask_shield()
 {
-    asked_serial_ = call({.destination = kShellName, .path = kShieldPath, .interface = kShieldInterface,
-        .member = "GetActive", .flags = bus::kNoAutoStart});
+    const SdBus& sd = *SdBus::load();
+    asking_ = sd.slot_unref(asking_);  // only the latest question's answer counts
+    sd_bus_message* call = nullptr;
+    // A question that cannot go (the bus is closing) leaves the shield as it
+    // is: the bus's end, which comes next, says the rest.
+    if (sd.new_method_call(bus_, &call, kShellName, kShieldPath, kShieldInterface, "GetActive") < 0) return;
+    if (sd.set_auto_start(call, 0) >= 0) sd.call_async(bus_, &asking_, call, &ShieldCalls::on_answer, this, kDefaultTimeout);
+    sd.message_unref(call);
 }
 
-bool DesktopShield::receive()
+// The bus answers for a name nobody holds (ServiceUnknown): no shield. A
+// shell answers from its own unique name, whose word alone counts after.
+int ShieldCalls::on_answer(sd_bus_message* message, void* self, sd_bus_error*)
 {
-    char chunk[kReadChunk];
-    while (true) {
-        const ssize_t size = recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
-        if (size > 0) {
-            in_.append(chunk, static_cast<size_t>(size));
-        } else if (size == 0) {
-            return false;
-        } else if (errno != EINTR) {
-            return errno == EAGAIN || errno == EWOULDBLOCK;
-        }
-    }
+    const SdBus& sd = *SdBus::load();
+    auto& shield = *static_cast<DesktopShield*>(self);
+    int active = 0;
+    const bool answered = !sd.is_method_error(message, nullptr) && sd.read(message, "b", &active) > 0;
+    if (const char* sender = sd.get_sender(message); answered && sender) shield.owner_ = sender;
+    shield.set_active(answered && active != 0);
+    return 0;
 }
 
-bool DesktopShield::take_input()
+// A signal sent to the game alone passes the bus's rule, which only names
+// the shell's well-known name: the sender must be the shell itself.
+int ShieldCalls::on_active_changed(sd_bus_message* message, void* self, sd_bus_error*)
 {
-    if (!authenticated_) {
-        const size_t line_end = in_.find(kLineEnd);
-        if (line_end == std::string::npos) return in_.size() <= kMaxAuthLine;
-        if (line_end > kMaxAuthLine || !in_.starts_with(kAuthAccepted)) return false;
-        in_.erase(0, line_end + kLineEnd.size());
-        authenticated_ = true;
+    const SdBus& sd = *SdBus::load();
+    auto& shield = *static_cast<DesktopShield*>(self);
+    const char* sender = sd.get_sender(message);
+    int active = 0;
+    if (sender && !shield.owner_.empty() && shield.owner_ == sender && sd.read(message, "b", &active) > 0) {
+        shield.set_active(active != 0);
     }
-    size_t used = 0;
-    while (true) {
-        const std::string_view rest = std::string_view(in_).substr(used);
-        const bus::Frame frame = bus::frame_message(rest);
-        if (frame.state == bus::Frame::State::Broken) return false;
-        if (frame.state == bus::Frame::State::Partial) break;
-        const std::optional<bus::Message> message = bus::parse_message(rest.substr(0, frame.size));
-        if (!message) return false;
-        used += frame.size;
-        handle(*message);
-    }
-    in_.erase(0, used);
-    return true;
+    return 0;
 }
 
-void DesktopShield::handle(const bus::Message& message)
+int ShieldCalls::on_owner_changed(sd_bus_message* message, void* self, sd_bus_error*)
 {
-    using bus::MessageType;
-    const bool reply = message.type == MessageType::MethodReturn || message.type == MessageType::Error;
-    if (reply && asked_serial_ != 0 && message.reply_serial == asked_serial_) {
-        asked_serial_ = 0;
-        // The bus answers for a name nobody holds (ServiceUnknown); a shell, from its own unique name.
-        if (message.sender.starts_with(':')) owner_ = message.sender;
-        set_active(message.type == MessageType::MethodReturn && message.boolean.value_or(false));
-        return;
+    const SdBus& sd = *SdBus::load();
+    auto& shield = *static_cast<DesktopShield*>(self);
+    const char* sender = sd.get_sender(message);
+    const char* name = nullptr;
+    const char* old_owner = nullptr;
+    const char* new_owner = nullptr;
+    // Only the bus itself says who owns a name.
+    if (!sender || std::string_view(sender) != "org.freedesktop.DBus") return 0;
+    if (sd.read(message, "sss", &name, &old_owner, &new_owner) <= 0) return 0;
+    shield.owner_ = new_owner;
+    if (shield.owner_.empty()) {
+        shield.set_active(false);  // a shell that has gone shields nothing
+    } else {
+        shield.ask_shield();
     }
-    if (message.type != MessageType::Signal) return;
-    if (!owner_.empty() && message.sender == owner_ && message.path == kShieldPath
-        && message.interface == kShieldInterface && message.member == kActiveChanged && message.boolean) {
-        set_active(*message.boolean);
-    } else if (message.sender == kBusName && message.interface == kBusName && message.member == kNameOwnerChanged
-               && message.strings.size() == kOwnerChangeArguments && message.strings[0] == kShellName) {
-        owner_ = message.strings[kNewOwner];
-        if (owner_.empty()) {
-            set_active(false);  // a shell that has gone shields nothing
-        } else {
-            ask_shield();
-        }
-    }
-}
-
-bool DesktopShield::send_pending()
-{
-    while (!out_.empty()) {
-        const ssize_t sent = send(fd_, out_.data(), out_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (sent >= 0) {
-            out_.erase(0, static_cast<size_t>(sent));
-        } else if (errno != EINTR) {
-            return errno == EAGAIN || errno == EWOULDBLOCK;
-        }
-    }
-    return true;
+    return 0;
 }
 
 void DesktopShield::end()
 {
-    close(fd_);
-    fd_ = -1;
-    in_.clear();
-    out_.clear();
+    const SdBus& sd = *SdBus::load();
+    asking_ = sd.slot_unref(asking_);
+    bus_ = sd.close_unref(bus_);
+    more_ = false;
     owner_.clear();
-    asked_serial_ = 0;
     set_active(false);
 }
 

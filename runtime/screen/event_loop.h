@@ -23,8 +23,10 @@ public:
     // -1: nothing to wait for now.
     virtual int fd() const = 0;
     virtual short events() const = 0;
-    // The descriptor is ready.
+    // The descriptor is ready, or more_to_do() said so.
     virtual void dispatch() = 0;
+    // What dispatch() left for the next turn, which then comes at once.
+    virtual bool more_to_do() const { return false; }
 };
 
 // The one loop of a full-screen program: it sleeps until the window system
