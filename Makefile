@@ -44,10 +44,10 @@ run: build
 run-runner: build
 	@./scripts/run-program $(BUILD)/bin/PellavinRun
 
-test: build sanitize-build fuzz-build
-	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
-	@ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
-	@ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
+# The plain build's tests, with the other two builds compiling beside them
+# at the lowest priority; then their tests (scripts/run-tests).
+test: build
+	@BUILD=$(BUILD) SANITIZE_BUILD=$(SANITIZE_BUILD) FUZZ_BUILD=$(FUZZ_BUILD) JOBS=$(JOBS) ./scripts/run-tests
 
 # The Debian package, built in $(BUILD); prints its path.
 package: build
