@@ -1,7 +1,7 @@
 // Any contents of Settings.dat: the load reads the first 12 bytes as six
 // little-endian 16-bit fields, zero where the file ends early, and leaves
 // the file exactly as it was.
-#include "runner/settings.h"
+#include "common/settings.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "idle/session_lock.h"
 
-#include "runner/settings_location.h"
+#include "common/settings_location.h"
 #include "runtime/core/runtime_error.h"
 
 #include <cerrno>

@@ -1,5 +1,6 @@
 #include "idle/watcher.h"
 
+#include "common/program_directory.h"
 #include "idle/bus/bus_connection.h"
 #include "idle/bus_parts.h"
 #include "idle/rules/idle_rules.h"
@@ -15,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <list>
 #include <poll.h>
 #include <string>
@@ -51,10 +51,6 @@ Milliseconds minute_length()
     say(std::string(kMinuteKnob) + " is not a number of milliseconds; a minute is 60000");
     return kMinute;
 }
-
-// The real directory of the program, links resolved, as the other two
-// programs find theirs.
-std::string program_directory() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
 
 // The soonest of the time limits, -1 for none.
 int soonest(std::initializer_list<int> timeouts)

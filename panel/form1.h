@@ -11,7 +11,7 @@
 //   Command1 "Close", Check4 "Enable Screensaver" (NoScreensaver), Command2 "Save"
 
 #include "panel/screensaver_switch.h"
-#include "runner/settings_location.h"
+#include "common/settings_location.h"
 #include "runtime/core/check_box.h"
 #include "runtime/core/command_button.h"
 #include "runtime/core/form.h"

@@ -1,7 +1,7 @@
 #include "panel/screensaver_switch.h"
 
 #include "panel/autostart_entry.h"
-#include "runner/settings_location.h"
+#include "common/settings_location.h"
 #include "runtime/core/ownership.h"
 #include "runtime/core/runtime_error.h"
 #include "runtime/core/spawn.h"

@@ -1,6 +1,6 @@
 #include "runner/game_settings.h"
 
-#include "runner/settings_location.h"
+#include "common/settings_location.h"
 #include "runtime/core/runtime_error.h"
 
 namespace pellavin::runner {

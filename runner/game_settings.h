@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runner/settings.h"
+#include "common/settings.h"
 #include "runtime/core/platform.h"
 
 #include <optional>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "idle/rules/idle_source.h"
-#include "runner/settings.h"
-#include "runner/settings_location.h"
+#include "common/settings.h"
+#include "common/settings_location.h"
 
 #include <functional>
 #include <optional>

@@ -1,9 +1,9 @@
 #include "runtime/qt/qt_platform.h"
 
+#include "common/program_directory.h"
 #include "runtime/core/runtime_error.h"
 #include "runtime/core/spawn.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -49,9 +49,7 @@ QtPlatform::QtPlatform(std::string title)
 
 std::string QtPlatform::app_path() const
 {
-    // The real directory of the executable, links resolved, so that both
-    // programs find the one settings file beside them.
-    return QCoreApplication::applicationDirPath().toStdString();
+    return program_directory();
 }
 
 double QtPlatform::screen_twips_per_pixel()

@@ -1,24 +1,14 @@
 #include "runtime/screen/screen_platform.h"
 
+#include "common/program_directory.h"
 #include "runtime/core/spawn.h"
 #include "runtime/screen/message_box.h"
 
 #include <csignal>
 #include <cstdio>
-#include <limits.h>
 #include <unistd.h>
 
 namespace pellavin::screen {
-
-std::string program_directory()
-{
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    const std::string exe(path, static_cast<size_t>(length));
-    const size_t slash = exe.rfind('/');
-    return slash == 0 ? "/" : exe.substr(0, slash);
-}
 
 ScreenPlatform::ScreenPlatform(std::string title)
     : title_(std::move(title))

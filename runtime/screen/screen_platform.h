@@ -7,10 +7,6 @@
 
 namespace pellavin::screen {
 
-// The real directory of the running program, links resolved, so that every
-// program finds the one settings file beside them.
-std::string program_directory();
-
 // The platform of a full-screen program on the window system's own
 // libraries. The backend tells it the screen's size; a message box is the
 // one thing it needs a toolkit for, and a helper program beside the

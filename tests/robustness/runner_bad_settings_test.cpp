@@ -1,4 +1,4 @@
-#include "runner/settings.h"
+#include "common/settings.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 

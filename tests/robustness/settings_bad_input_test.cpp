@@ -1,4 +1,4 @@
-#include "runner/settings.h"
+#include "common/settings.h"
 #include "runtime/core/runtime_error.h"
 #include "tests/support/temp_dir.h"
 

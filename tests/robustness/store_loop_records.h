@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runner/settings.h"
+#include "common/settings.h"
 
 namespace pellavin::testing {
 

@@ -1,4 +1,4 @@
-#include "runner/settings_location.h"
+#include "common/settings_location.h"
 #include "runtime/core/runtime_error.h"
 #include "tests/support/temp_dir.h"
 

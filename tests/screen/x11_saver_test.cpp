@@ -1,4 +1,4 @@
-#include "runner/settings.h"
+#include "common/settings.h"
 #include "runtime/screen/x11/reply.h"
 #include "tests/screen/x11_observer.h"
 #include "tests/support/child_process.h"

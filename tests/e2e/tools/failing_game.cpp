@@ -2,7 +2,7 @@
 // once it has ticked for a second: it then reads the Settings.dat beside it
 // with no second chance, as the game did before it learnt to play with the
 // defaults. Made a directory, Settings.dat cannot be read.
-#include "runner/settings.h"
+#include "common/settings.h"
 #include "runtime/core/form.h"
 #include "runtime/core/timer.h"
 #include "runtime/screen/full_screen.h"

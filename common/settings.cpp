@@ -1,4 +1,4 @@
-#include "runner/settings.h"
+#include "common/settings.h"
 
 #include "runtime/core/record_file.h"
 
