@@ -1,5 +1,6 @@
 #include "idle/sources/session.h"
 
+#include "common/window_system.h"
 #include "idle/bus/bus_call.h"
 #include "idle/sources/gnome_idle.h"
 #include "idle/sources/wayland_idle.h"
@@ -53,30 +54,46 @@ template <typename Source> std::unique_ptr<SessionIdleSource> idle_source_of(Sou
 Session connect_session(const BusContext& bus)
 {
     Session session;
-    const std::string wayland = environment("WAYLAND_DISPLAY");
-    const std::string x11 = environment("DISPLAY");
-    if (!wayland.empty()) {
+    std::string stale;  // why the compositor of WAYLAND_DISPLAY did not answer
+    const auto wayland = [&] {
         try {
             session.idle = idle_source_of([] { return std::make_unique<WaylandIdleSource>(); }, bus);
-        } catch (const NoServer& stale) {
-            if (x11.empty()) throw;
-            session.note = std::string(stale.what()) + ": watching the X server of DISPLAY instead";
+            return true;
+        } catch (const NoServer& gone) {
+            stale = gone.what();
+            return false;
         }
+    };
+    std::string unreachable;
+    const auto x11 = [&] {
+        try {
+            session.idle = idle_source_of([&session] {
+                auto source = std::make_unique<X11IdleSource>();
+                if (!source->can_see_suspensions()) {
+                    session.note = "this X server lists no client resources (no X-Resource extension): a program "
+                                   "that suspends the screensaver cannot hold the game off";
+                }
+                return source;
+            }, bus);
+            return true;
+        } catch (const NoServer& gone) {
+            unreachable = gone.what();
+            return false;
+        }
+    };
+    switch (choose_window_system(wayland, x11).system) {
+    case WindowSystem::wayland: return session;
+    case WindowSystem::x11:
+        if (!stale.empty()) {
+            session.note = stale + ": watching the X server of DISPLAY instead"
+                + (session.note.empty() ? "" : "; " + session.note);
+        }
+        return session;
+    case WindowSystem::none: break;
     }
-    if (!session.idle && !x11.empty()) {
-        session.idle = idle_source_of([&session] {
-            auto source = std::make_unique<X11IdleSource>();
-            if (!source->can_see_suspensions()) {
-                if (!session.note.empty()) session.note += "; ";
-                session.note += "this X server lists no client resources (no X-Resource extension): a program that "
-                               "suspends the screensaver cannot hold the game off";
-            }
-            return source;
-        }, bus);
-    } else if (!session.idle) {
+    if (stale.empty() && unreachable.empty())
         throw SessionError("no graphical session: neither WAYLAND_DISPLAY nor DISPLAY is set");
-    }
-    return session;
+    throw NoServer(!unreachable.empty() ? unreachable : stale);
 }
 
 std::vector<std::string> session_keys()

@@ -1,5 +1,6 @@
 #include "runtime/screen/full_screen.h"
 
+#include "common/window_system.h"
 #include "runtime/core/no_display.h"
 
 #include "runtime/screen/wayland/connection.h"
@@ -10,9 +11,9 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 namespace pellavin::screen {
 namespace {
@@ -58,19 +59,19 @@ int run_full_screen(const std::string& title, const FormFactory& make_form)
             return 1;
         }
     }
-    std::vector<runtime::DisplayTried> tried;
-    if (!given) {
-        WaylandConnection compositor;
-        if (compositor.connected()) return play_on_wayland(compositor, title, make_form);
-        tried.push_back({"WAYLAND_DISPLAY", std::string(environment("WAYLAND_DISPLAY"))});
+    std::optional<WaylandConnection> compositor;
+    std::optional<X11Connection> x11;
+    std::function<bool()> wayland_answers;
+    if (!given) wayland_answers = [&compositor] { return compositor.emplace().connected(); };
+    const WindowSystemChoice choice
+        = choose_window_system(wayland_answers, [&x11] { return x11.emplace().connected(); });
+    switch (choice.system) {
+    case WindowSystem::wayland: return play_on_wayland(*compositor, title, make_form);
+    case WindowSystem::x11: return play_on_x11(*x11, title, make_form, given);
+    case WindowSystem::none: break;
     }
-    X11Connection x11;
-    if (!x11.connected()) {
-        tried.push_back({"DISPLAY", x11.name()});
-        say(title, runtime::no_display_line(tried));
-        return 1;
-    }
-    return play_on_x11(x11, title, make_form, given);
+    say(title, runtime::no_display_line(choice.tried));
+    return 1;
 }
 
 }  // namespace pellavin::screen
