@@ -149,14 +149,23 @@ unlock() {
     ;;
   esac
   # With all it started: xsecurelock's helpers would outlive it, and its
-  # placeholders of process groups take no SIGTERM.
-  for pid in $(running "$(command -v "$1")"); do
+  # placeholders of process groups take no SIGTERM. Only the one on this
+  # scenario's X server: a locker on another's is that scenario's own.
+  for pid in $(on_this_display "$(command -v "$1")"); do
     family=$(descendants "$pid")
     kill "$pid" 2>/dev/null || true
     [ -z "$family" ] || kill -9 $family 2>/dev/null || true
     for member in $family "$pid"; do wait_gone "$member" || fail "$1 did not end"; done
   done
   xset s reset
+}
+
+# on_this_display PROGRAM: the processes running PROGRAM with this
+# scenario's DISPLAY.
+on_this_display() {
+  for pid in $(running "$1"); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "DISPLAY=$DISPLAY"; then echo "$pid"; fi
+  done
 }
 
 # descendants PID: the processes PID started, and theirs.
