@@ -69,8 +69,10 @@ _desktop_wait() {
   _deadline=$(($(date +%s) + $1))
   _what=$2
   shift 2
+  _desktop_died=
   until "$@"; do
-    if [ "$(date +%s)" -ge "$_deadline" ] || { [ -n "${COMPOSITOR_PID:-}" ] && ! _desktop_runs "$COMPOSITOR_PID"; }; then
+    [ -z "${COMPOSITOR_PID:-}" ] || _desktop_runs "$COMPOSITOR_PID" || _desktop_died=yes
+    if [ "$(date +%s)" -ge "$_deadline" ] || [ -n "$_desktop_died" ]; then
       echo "desktops.sh: $_what" >&2
       [ ! -s "$XDG_RUNTIME_DIR/compositor.log" ] || { echo "its log ends:"; tail -n 20 "$XDG_RUNTIME_DIR/compositor.log"; } >&2
       stop_desktop
@@ -158,9 +160,17 @@ start_mutter_nested() {
 
 # GNOME Shell is slow to start on a busy machine: minutes. The
 # services it starts on demand (org.gnome.ScreenSaver, say) end with its
-# session bus.
+# session bus. Now and then it has ended within its first seconds, with
+# no word in its log: then it gets a second start.
 start_gnome_shell() {
   command -v gnome-shell >/dev/null 2>&1 || return 1
+  _start_gnome_shell "$1" && return 0
+  [ -n "$_desktop_died" ] || return 1
+  echo "desktops.sh: GNOME Shell ended as it started; once more" >&2
+  _start_gnome_shell "$1"
+}
+
+_start_gnome_shell() {
   _desktop_tools=$1
   _desktop_start_bus || return 1
   _desktop_system_bus
