@@ -98,12 +98,17 @@ app_dir() {
 if [ "$(id -u)" -eq 0 ]; then unprivileged="setpriv --reuid=nobody --regid=nogroup --clear-groups --"; else
   unprivileged=; fi
 
-# running PROGRAM: the pids of the processes that run that very file. One
-# look at every process in one command: scenarios that look often, side by
-# side, must not load the machine they measure.
+# running PROGRAM: the pids of the processes that run that very file. The
+# shell reads each process's name itself and looks further only where the
+# name is the program's (the kernel keeps its first 15 bytes): scenarios
+# that look often, side by side, must not load the machine they measure.
 running() {
-  ls -l /proc/[0-9]*/exe 2>/dev/null |
-    program=$1 awk -F ' -> ' '$2 == ENVIRON["program"] { n = split($1, part, "/"); print part[n - 1] }'
+  _name=${1##*/}
+  for _proc in /proc/[0-9]*; do
+    { read -r _comm <"$_proc/comm"; } 2>/dev/null || continue
+    case $_name in "$_comm"*) ;; *) continue ;; esac
+    [ "$(readlink "$_proc/exe" 2>/dev/null)" != "$1" ] || echo "${_proc#/proc/}"
+  done
 }
 
 # start PATH [unprivileged]: starts a program, its stderr kept in
@@ -249,8 +254,9 @@ wait_until() {
 
 # gone PID: the process has ended (it may wait to be reaped).
 gone() {
-  state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null || echo gone)
-  [ "$state" = Z ] || [ "$state" = gone ]
+  { read -r _stat <"/proc/$1/stat"; } 2>/dev/null || return 0
+  _stat=${_stat##*) }
+  [ "${_stat%% *}" = Z ]
 }
 
 # wait_gone PID: waits for a process to end; returns nonzero (and ends it)
