@@ -11,10 +11,7 @@ JOBS ?= $(shell nproc)
 TESTING ?= OFF
 DEPS ?=
 test bench bench-idle: TESTING = ON
-bench bench-idle: DEPS = --test
-# The tests' own programs (desktops, lockers, players) install while the
-# builds compile (scripts/run-tests): first only what they are built with.
-test: DEPS = --test-build
+test bench bench-idle: DEPS = --test
 
 .PHONY: all deps configure build sanitize-build fuzz-build run run-runner test package bench bench-idle clean
 
@@ -47,10 +44,9 @@ run: build
 run-runner: build
 	@./scripts/run-program $(BUILD)/bin/PellavinRun
 
-# The three builds, with the rest of the tests' packages installing beside
-# them; the plain build's tests, with the other two builds compiling beside
-# them at the lowest priority; then their tests (scripts/run-tests).
-test: deps
+# The plain build's tests, with the other two builds compiling beside them
+# at the lowest priority; then their tests (scripts/run-tests).
+test: build
 	@BUILD=$(BUILD) SANITIZE_BUILD=$(SANITIZE_BUILD) FUZZ_BUILD=$(FUZZ_BUILD) JOBS=$(JOBS) ./scripts/run-tests
 
 # The Debian package, built in $(BUILD); prints its path.
