@@ -2,12 +2,14 @@
 # programs of a session): the watcher in a fresh directory, games judged by
 # their own start against the moment their delay counts from, and every
 # scenario of a script run side by side, each on its own server. They wait
-# real minutes: E2E_IDLE_MINUTE is the length of a minute in seconds (60,
-# the real one, unless a slower build shortens it through the watcher's
-# test-only knob).
+# minutes: E2E_IDLE_MINUTE is the length of a minute in seconds (60, the
+# real one, unless the build's tests shorten it through the watcher's
+# test-only knob); the scenarios E2E_IDLE_REAL_MINUTE names wait real ones
+# whatever it says.
 . "$(dirname "$0")/harness.sh"
 
 minute=${E2E_IDLE_MINUTE:-60}
+case " ${E2E_IDLE_REAL_MINUTE:-} " in *" ${1:-all} "*) minute=60 ;; esac
 # A game is judged by its own start, the kernel's record of it, however late
 # a busy machine lets the test look: it must start a delay after the mark,
 # no sooner than `early` before and no later than `late` after, in
@@ -24,6 +26,8 @@ past_due=$((minute + 10))
 # The watcher's test-only knob, only for a minute that is not a real one.
 if [ "$minute" -ne 60 ]; then
   export PELLAVIN_IDLE_MINUTE_MS=$((minute * 1000))
+else
+  unset PELLAVIN_IDLE_MINUTE_MS
 fi
 
 # now_ms: milliseconds on the kernel's boot clock, the clock of a process's
