@@ -87,6 +87,9 @@ _plasma_start() {
   chmod 700 "$_plasma_dir"
   XDG_RUNTIME_DIR=$_plasma_dir
   DBUS_SESSION_BUS_ADDRESS=unix:path=$_plasma_dir/bus
+  # Its configuration is its own, under its HOME (kscreenlockerrc above
+  # among it): a browser that cannot make its own there loads no profile.
+  unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
   WAYLAND_DISPLAY=
   DISPLAY=
   XAUTHORITY=
