@@ -51,7 +51,7 @@ cleanup() {
 
 run_scenario() {
   if [ "${e2e_session:-x11}" = sway ]; then _needed="grim wtype swaymsg convert compare"; else
-    _needed="xdotool xwininfo xprop import convert compare"; fi
+    _needed="xdotool xwininfo xprop convert compare"; fi
   for _tool in $_needed; do
     command -v "$_tool" >/dev/null 2>&1 || { echo "FAIL: $_tool is missing (scripts/install-deps installs it)"; exit 1; }
   done
@@ -193,31 +193,21 @@ click() {
 # shot NAME: a screenshot of the whole screen; prints the PNG's path.
 shot() {
   png=$artifacts/$1.png
-  import -window root "$png"
+  "$E2E_TOOLS/screen_probe" shot "$png"
   echo "$png"
 }
 
 # box PNG WIDTH HEIGHT X Y [BACKGROUND]: the bounding box, as WxH+X+Y, of
-# what is not BACKGROUND (black) in that part of the screenshot; "none" when
-# there is nothing else.
-box() {
-  convert "$1" -crop "$2x$3+$4+$5" +repage -bordercolor "${6:-black}" -border 1 -trim \
-    -format '%w %h %X %Y' info: 2>/dev/null |
-    awk -v x="$4" -v y="$5" '{
-      if ($3 < 0) print "none"; else printf "%dx%d+%d+%d\n", $1, $2, x + $3 - 1, y + $4 - 1
-    }'
-}
+# what is not BACKGROUND (black, white or #rrggbb) in that part of the
+# screenshot; "none" when there is nothing else.
+box() { "$E2E_TOOLS/screen_probe" box "$@"; }
 
 # shows_black_screen PNG: the runner's black covers the screen; its shapes
 # cover a quarter of a percent of it, wherever they are.
-shows_black_screen() {
-  [ "$(convert "$1" -format '%[fx:mean < 0.01]' info:)" = 1 ]
-}
+shows_black_screen() { "$E2E_TOOLS/screen_probe" black "$1"; }
 
 # pixel PNG X Y: "R,G,B" from 0 to 255.
-pixel() {
-  convert "$1" -format "%[fx:round(255*p{$2,$3}.r)],%[fx:round(255*p{$2,$3}.g)],%[fx:round(255*p{$2,$3}.b)]" info:
-}
+pixel() { "$E2E_TOOLS/screen_probe" pixel "$@"; }
 
 # shot_when NAME CONDITION...: takes screenshots until CONDITION (a command
 # given the PNG's path last) holds, for up to ten seconds; prints the last

@@ -267,7 +267,8 @@ side_by_side() {
     *) failed=$((failed + 1)) ;;
     esac
   done
-  [ "$failed" -eq 0 ] || { echo "$failed of them failed"; exit 1; }
+  # The failures again at the end, where a log cut short still shows them.
+  [ "$failed" -eq 0 ] || { echo "$failed of them failed:"; grep '^FAIL: ' "$logs"/* | sed "s|^$logs/||"; exit 1; }
   [ "$skipped" -lt $# ] || exit 77
 }
 
