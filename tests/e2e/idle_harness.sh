@@ -84,6 +84,7 @@ game_seen() {
 
 # no_game_until DIR SECONDS: no game starts sooner than SECONDS after the
 # mark; returns once that time has passed, or at a game that started later.
+# A game plays on until input ends it: a look a second finds one.
 no_game_until() {
   while [ $(($(now_ms) - MARK)) -lt $(($2 * 1000)) ]; do
     if game_seen "$1"; then
@@ -93,14 +94,18 @@ no_game_until() {
       fi
       break
     fi
-    sleep 0.5
+    sleep 1
   done
   echo "ok: no game for $2 s"
 }
 
 # game_due DIR MILLISECONDS: a game starts that long after the mark, give or
-# take `early` and `late`; sets GAME.
+# take `early` and `late`; sets GAME. A game is judged by its own start: the
+# test first sleeps to a moment before it is due, where a game seen already
+# has started too early.
 game_due() {
+  _ahead=$((MARK + $2 - early - $(now_ms)))
+  [ "$_ahead" -le 0 ] || sleep "$((_ahead / 1000)).$(printf %03d $((_ahead % 1000)))"
   until game_seen "$1"; do
     if [ $(($(now_ms) - MARK)) -gt $(($2 + late + patience)) ]; then
       fail "no game by $((($2 + late + patience) / 1000)) s after the mark"

@@ -73,7 +73,7 @@ void shoot(const char* path)
     for (auto depths = xcb_screen_allowed_depths_iterator(screen); depths.rem && !visual; xcb_depth_next(&depths))
         for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem; xcb_visualtype_next(&visuals))
             if (visuals.data->visual_id == reply->visual) visual = visuals.data;
-    const int pixels = screen->width_in_pixels * screen->height_in_pixels;
+    const int width = screen->width_in_pixels, height = screen->height_in_pixels, pixels = width * height;
     if (reply->depth != 24 || !visual || visual->red_mask != 0xff0000 || visual->blue_mask != 0xff ||
         setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST || xcb_get_image_data_length(reply.get()) != pixels * 4)
         give_up("the root window is not 24-bit colour, four bytes a pixel");
@@ -89,8 +89,8 @@ void shoot(const char* path)
     png_image png;
     memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
-    png.width = screen->width_in_pixels;
-    png.height = screen->height_in_pixels;
+    png.width = static_cast<png_uint_32>(width);
+    png.height = static_cast<png_uint_32>(height);
     png.format = PNG_FORMAT_RGB;
     png.flags = PNG_IMAGE_FLAG_FAST;
     if (!png_image_write_to_file(&png, path, 0, rgb.data(), 0, nullptr)) give_up(std::string(path) + ": " + png.message);
