@@ -26,9 +26,12 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every test again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# built by clang: the same sanitizers as g++'s, in two thirds of the
+# compile, and a second compiler's view of the code.
 sanitize-build: deps
-	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DPELLAVIN_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_CXX_COMPILER=clang++ \
+		-DPELLAVIN_SANITIZE=ON >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 
 # The libFuzzer targets: clang, no Qt, sanitizers on.

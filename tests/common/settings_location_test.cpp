@@ -265,7 +265,7 @@ TEST(SettingsLocation, TheSystemDirectoriesAreTheAbsoluteOnesOfXdgConfigDirsElse
 {
     for (const auto& [configured, expected] : {std::pair{"-", " /etc/xdg"}, {"", " /etc/xdg"},
              {"/site/xdg:relative::/etc/xdg", " /site/xdg /etc/xdg"}, {"relative", ""}}) {
-        EXPECT_EQ(as_seen([&] {
+        EXPECT_EQ(as_seen([&, configured = configured] {
             std::string(configured) == "-" ? unsetenv("XDG_CONFIG_DIRS") : setenv("XDG_CONFIG_DIRS", configured, 1);
             std::string seen;
             for (const std::string& directory : config_dirs()) seen += " " + directory;

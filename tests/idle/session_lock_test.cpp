@@ -24,7 +24,7 @@ TEST(SessionLock, LiesWhereNoOtherUserCanReach)
     }
     for (const auto& [runtime_dir, lies_in] : {std::pair{runtime, runtime}, {shared, cache + "/pellavin"},
              {std::string(), cache + "/pellavin"}, {std::string("relative"), cache + "/pellavin"}}) {
-        const std::string seen = testing::seen_as_unprivileged_user([&] {
+        const std::string seen = testing::seen_as_unprivileged_user([&, &runtime_dir = runtime_dir] {
             setenv("XDG_CACHE_HOME", cache.c_str(), 1);
             runtime_dir.empty() ? unsetenv("XDG_RUNTIME_DIR") : setenv("XDG_RUNTIME_DIR", runtime_dir.c_str(), 1);
             const SessionLock first("x11-host:1"), second("x11-host:1");
